@@ -1,0 +1,53 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+extern "C" {
+#include <libavutil/frame.h>
+#include <libavutil/pixfmt.h>
+}
+
+#include "media/bitmap.h"
+#include "media/library_pointers.h"
+
+namespace quillo::media {
+
+// Turns decoded pictures into 24-bit bitmaps of the same size, keeping its bitmap, buffer and
+// scaling context between calls. Needs avutil and swscale.
+class BitmapConverter {
+public:
+    BitmapConverter() { ResetConverter(); }
+
+    // Fills Bitmap() with the picture; converts it first unless it already has the bitmap's
+    // layout. False when the picture cannot be converted (the bitmap then has the new size
+    // and no meaningful content).
+    bool PictureToBitmap(const std::uint8_t* const* data, const int* lineSize, AVPixelFormat format,
+                         int height, int width);
+    bool PictureToBitmap(const AVFrame& frame);
+
+    // Frees the bitmap, the buffer and the scaling context and returns to the defaults.
+    void ResetConverter();
+
+    const Bitmap* GetBitmap() const { return bitmap_.get(); }
+    Bitmap* GetBitmap() { return bitmap_.get(); }
+    AVPixelFormat RgbPixelFormat() const { return rgbFormat_; }
+    int BufferSize() const { return bufferSize_; }
+
+private:
+    bool ConvertToRgb(const std::uint8_t* const* data, const int* lineSize, AVPixelFormat format,
+                      int height, int width);
+
+    AVPixelFormat rgbFormat_ = AV_PIX_FMT_BGR24;
+    std::unique_ptr<Bitmap> bitmap_;
+    AvBufferPtr buffer_;
+    int bufferSize_ = 0;
+    std::uint8_t* rgbData_[4] = {};
+    int rgbLineSize_[4] = {};
+    // The picture last copied into the bitmap: the RGB picture or the caller's own.
+    const std::uint8_t* lastData_ = nullptr;
+    int lastLineSize_ = 0;
+    SwsContextPtr toRgb_;
+};
+
+}  // namespace quillo::media

@@ -1,0 +1,58 @@
+#pragma once
+
+// The entry points resolved from each media library, in the order they are bound.
+// Every entry is mandatory: a library lacking one of them is not used at all.
+// These lists hold names only, so that tools such as the test libraries can use them
+// without the media headers; library_bindings.h gives each name its type.
+
+#define QUILLO_AVCODEC_ENTRIES(FUNCTION) \
+    FUNCTION(avcodec_version)            \
+    FUNCTION(avcodec_find_decoder)       \
+    FUNCTION(avcodec_find_encoder)       \
+    FUNCTION(avcodec_descriptor_get)     \
+    FUNCTION(avcodec_get_name)
+
+#define QUILLO_AVDEVICE_ENTRIES(FUNCTION) \
+    FUNCTION(avdevice_version)            \
+    FUNCTION(avdevice_register_all)
+
+#define QUILLO_AVFILTER_ENTRIES(FUNCTION) FUNCTION(avfilter_version)
+
+#define QUILLO_AVFORMAT_ENTRIES(FUNCTION) \
+    FUNCTION(avformat_version)            \
+    FUNCTION(avformat_alloc_context)      \
+    FUNCTION(avformat_open_input)         \
+    FUNCTION(avformat_find_stream_info)   \
+    FUNCTION(avformat_close_input)        \
+    FUNCTION(avio_alloc_context)          \
+    FUNCTION(avio_context_free)
+
+#define QUILLO_AVUTIL_ENTRIES(FUNCTION) \
+    FUNCTION(avutil_version)            \
+    FUNCTION(av_version_info)           \
+    FUNCTION(av_log)                    \
+    FUNCTION(av_log_set_callback)       \
+    FUNCTION(av_log_set_level)          \
+    FUNCTION(av_log_get_level)          \
+    FUNCTION(av_dict_get)               \
+    FUNCTION(av_dict_set)               \
+    FUNCTION(av_dict_free)              \
+    FUNCTION(av_malloc)                 \
+    FUNCTION(av_free)                   \
+    FUNCTION(av_image_get_buffer_size)  \
+    FUNCTION(av_image_fill_arrays)      \
+    FUNCTION(av_get_pix_fmt_name)
+
+#define QUILLO_SWSCALE_ENTRIES(FUNCTION) \
+    FUNCTION(swscale_version)            \
+    FUNCTION(sws_getCachedContext)       \
+    FUNCTION(sws_scale)                  \
+    FUNCTION(sws_freeContext)
+
+#define QUILLO_SWRESAMPLE_ENTRIES(FUNCTION) FUNCTION(swresample_version)
+
+#define QUILLO_SDL2_ENTRIES(FUNCTION) \
+    FUNCTION(SDL_GetVersion)          \
+    FUNCTION(SDL_GetError)            \
+    FUNCTION(SDL_Init)                \
+    FUNCTION(SDL_Quit)

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <stdexcept>
+#include <string>
+
+namespace quillo::media {
+
+// A refusal or failure of the media layer, carrying the text shown to the user.
+class MediaError : public std::runtime_error {
+public:
+    explicit MediaError(const std::string& message) : std::runtime_error(message) {}
+};
+
+}  // namespace quillo::media
