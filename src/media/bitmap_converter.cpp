@@ -56,6 +56,10 @@ bool BitmapConverter::PictureToBitmap(const std::uint8_t* const* data, const int
 
 bool BitmapConverter::ConvertToRgb(const std::uint8_t* const* data, const int* lineSize,
                                    AVPixelFormat format, int height, int width) {
+    // The scaler aborts the process on a format it cannot read, rather than failing.
+    if (format < 0 || lib::swscale.sws_isSupportedInput(format) == 0) {
+        return false;
+    }
     const int size = lib::avutil.av_image_get_buffer_size(rgbFormat_, width, height, 1);
     if (size <= 0) {
         return false;

@@ -45,6 +45,7 @@
 
 #define QUILLO_SWSCALE_ENTRIES(FUNCTION) \
     FUNCTION(swscale_version)            \
+    FUNCTION(sws_isSupportedInput)       \
     FUNCTION(sws_getCachedContext)       \
     FUNCTION(sws_scale)                  \
     FUNCTION(sws_freeContext)
