@@ -5,11 +5,15 @@
 // These lists hold names only, so that tools such as the test libraries can use them
 // without the media headers; library_bindings.h gives each name its type.
 
-#define QUILLO_AVCODEC_ENTRIES(FUNCTION) \
-    FUNCTION(avcodec_version)            \
-    FUNCTION(avcodec_find_decoder)       \
-    FUNCTION(avcodec_find_encoder)       \
-    FUNCTION(avcodec_descriptor_get)     \
+#define QUILLO_AVCODEC_ENTRIES(FUNCTION)    \
+    FUNCTION(avcodec_version)               \
+    FUNCTION(avcodec_alloc_context3)        \
+    FUNCTION(avcodec_free_context)          \
+    FUNCTION(avcodec_parameters_to_context) \
+    FUNCTION(avcodec_string)                \
+    FUNCTION(avcodec_find_decoder)          \
+    FUNCTION(avcodec_find_encoder)          \
+    FUNCTION(avcodec_descriptor_get)        \
     FUNCTION(avcodec_get_name)
 
 #define QUILLO_AVDEVICE_ENTRIES(FUNCTION) \
@@ -20,6 +24,12 @@
 
 #define QUILLO_AVFORMAT_ENTRIES(FUNCTION) \
     FUNCTION(avformat_version)            \
+    FUNCTION(av_find_input_format)        \
+    FUNCTION(avio_size)                   \
+    FUNCTION(avio_flush)                  \
+    FUNCTION(avio_read)                   \
+    FUNCTION(avio_write)                  \
+    FUNCTION(avio_seek)                   \
     FUNCTION(avformat_alloc_context)      \
     FUNCTION(avformat_open_input)         \
     FUNCTION(avformat_find_stream_info)   \
@@ -29,6 +39,12 @@
 
 #define QUILLO_AVUTIL_ENTRIES(FUNCTION) \
     FUNCTION(avutil_version)            \
+    FUNCTION(av_freep)                  \
+    FUNCTION(av_gcd)                    \
+    FUNCTION(av_reduce)                 \
+    FUNCTION(av_rescale_q)              \
+    FUNCTION(av_parse_time)             \
+    FUNCTION(av_dict_count)             \
     FUNCTION(av_version_info)           \
     FUNCTION(av_log)                    \
     FUNCTION(av_log_set_callback)       \

@@ -26,7 +26,16 @@ struct SwsContextDeleter {
     }
 };
 
+struct CodecContextDeleter {
+    void operator()(AVCodecContext* context) const {
+        if (lib::avcodec.avcodec_free_context != nullptr) {
+            lib::avcodec.avcodec_free_context(&context);
+        }
+    }
+};
+
 using AvBufferPtr = std::unique_ptr<std::uint8_t, AvFreeDeleter>;
 using SwsContextPtr = std::unique_ptr<SwsContext, SwsContextDeleter>;
+using CodecContextPtr = std::unique_ptr<AVCodecContext, CodecContextDeleter>;
 
 }  // namespace quillo::media
