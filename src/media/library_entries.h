@@ -5,16 +5,27 @@
 // These lists hold names only, so that tools such as the test libraries can use them
 // without the media headers; library_bindings.h gives each name its type.
 
-#define QUILLO_AVCODEC_ENTRIES(FUNCTION)    \
-    FUNCTION(avcodec_version)               \
-    FUNCTION(avcodec_alloc_context3)        \
-    FUNCTION(avcodec_free_context)          \
-    FUNCTION(avcodec_parameters_to_context) \
-    FUNCTION(avcodec_string)                \
-    FUNCTION(avcodec_find_decoder)          \
-    FUNCTION(avcodec_find_encoder)          \
-    FUNCTION(avcodec_descriptor_get)        \
-    FUNCTION(avcodec_get_name)
+#define QUILLO_AVCODEC_ENTRIES(FUNCTION)      \
+    FUNCTION(avcodec_version)                 \
+    FUNCTION(avcodec_alloc_context3)          \
+    FUNCTION(avcodec_free_context)            \
+    FUNCTION(avcodec_parameters_to_context)   \
+    FUNCTION(avcodec_string)                  \
+    FUNCTION(avcodec_find_decoder)            \
+    FUNCTION(avcodec_find_encoder)            \
+    FUNCTION(avcodec_descriptor_get)          \
+    FUNCTION(avcodec_get_name)                \
+    FUNCTION(avcodec_find_encoder_by_name)    \
+    FUNCTION(avcodec_open2)                   \
+    FUNCTION(avcodec_send_frame)              \
+    FUNCTION(avcodec_receive_packet)          \
+    FUNCTION(avcodec_parameters_from_context) \
+    FUNCTION(avcodec_encode_subtitle)         \
+    FUNCTION(av_packet_alloc)                 \
+    FUNCTION(av_packet_free)                  \
+    FUNCTION(av_packet_unref)                 \
+    FUNCTION(av_packet_rescale_ts)            \
+    FUNCTION(av_new_packet)
 
 #define QUILLO_AVDEVICE_ENTRIES(FUNCTION) \
     FUNCTION(avdevice_version)            \
@@ -22,42 +33,61 @@
 
 #define QUILLO_AVFILTER_ENTRIES(FUNCTION) FUNCTION(avfilter_version)
 
-#define QUILLO_AVFORMAT_ENTRIES(FUNCTION) \
-    FUNCTION(avformat_version)            \
-    FUNCTION(av_find_input_format)        \
-    FUNCTION(avio_size)                   \
-    FUNCTION(avio_flush)                  \
-    FUNCTION(avio_read)                   \
-    FUNCTION(avio_write)                  \
-    FUNCTION(avio_seek)                   \
-    FUNCTION(avformat_alloc_context)      \
-    FUNCTION(avformat_open_input)         \
-    FUNCTION(avformat_find_stream_info)   \
-    FUNCTION(avformat_close_input)        \
-    FUNCTION(avio_alloc_context)          \
-    FUNCTION(avio_context_free)
+#define QUILLO_AVFORMAT_ENTRIES(FUNCTION)    \
+    FUNCTION(avformat_version)               \
+    FUNCTION(av_find_input_format)           \
+    FUNCTION(avio_size)                      \
+    FUNCTION(avio_flush)                     \
+    FUNCTION(avio_read)                      \
+    FUNCTION(avio_write)                     \
+    FUNCTION(avio_seek)                      \
+    FUNCTION(avformat_alloc_context)         \
+    FUNCTION(avformat_open_input)            \
+    FUNCTION(avformat_find_stream_info)      \
+    FUNCTION(avformat_close_input)           \
+    FUNCTION(avio_alloc_context)             \
+    FUNCTION(avio_context_free)              \
+    FUNCTION(avformat_alloc_output_context2) \
+    FUNCTION(avformat_free_context)          \
+    FUNCTION(avformat_new_stream)            \
+    FUNCTION(avformat_write_header)          \
+    FUNCTION(av_interleaved_write_frame)     \
+    FUNCTION(av_write_trailer)               \
+    FUNCTION(avio_open)                      \
+    FUNCTION(avio_closep)                    \
+    FUNCTION(av_new_program)                 \
+    FUNCTION(av_program_add_stream_index)
 
-#define QUILLO_AVUTIL_ENTRIES(FUNCTION) \
-    FUNCTION(avutil_version)            \
-    FUNCTION(av_freep)                  \
-    FUNCTION(av_gcd)                    \
-    FUNCTION(av_reduce)                 \
-    FUNCTION(av_rescale_q)              \
-    FUNCTION(av_parse_time)             \
-    FUNCTION(av_dict_count)             \
-    FUNCTION(av_version_info)           \
-    FUNCTION(av_log)                    \
-    FUNCTION(av_log_set_callback)       \
-    FUNCTION(av_log_set_level)          \
-    FUNCTION(av_log_get_level)          \
-    FUNCTION(av_dict_get)               \
-    FUNCTION(av_dict_set)               \
-    FUNCTION(av_dict_free)              \
-    FUNCTION(av_malloc)                 \
-    FUNCTION(av_free)                   \
-    FUNCTION(av_image_get_buffer_size)  \
-    FUNCTION(av_image_fill_arrays)      \
-    FUNCTION(av_get_pix_fmt_name)
+#define QUILLO_AVUTIL_ENTRIES(FUNCTION)   \
+    FUNCTION(avutil_version)              \
+    FUNCTION(av_freep)                    \
+    FUNCTION(av_gcd)                      \
+    FUNCTION(av_reduce)                   \
+    FUNCTION(av_rescale_q)                \
+    FUNCTION(av_parse_time)               \
+    FUNCTION(av_dict_count)               \
+    FUNCTION(av_version_info)             \
+    FUNCTION(av_log)                      \
+    FUNCTION(av_log_set_callback)         \
+    FUNCTION(av_log_set_level)            \
+    FUNCTION(av_log_get_level)            \
+    FUNCTION(av_dict_get)                 \
+    FUNCTION(av_dict_set)                 \
+    FUNCTION(av_dict_free)                \
+    FUNCTION(av_malloc)                   \
+    FUNCTION(av_free)                     \
+    FUNCTION(av_image_get_buffer_size)    \
+    FUNCTION(av_image_fill_arrays)        \
+    FUNCTION(av_get_pix_fmt_name)         \
+    FUNCTION(av_strerror)                 \
+    FUNCTION(av_frame_alloc)              \
+    FUNCTION(av_frame_free)               \
+    FUNCTION(av_frame_get_buffer)         \
+    FUNCTION(av_frame_make_writable)      \
+    FUNCTION(av_channel_layout_from_mask) \
+    FUNCTION(av_channel_layout_copy)      \
+    FUNCTION(av_compare_ts)               \
+    FUNCTION(av_get_sample_fmt_name)
 
 #define QUILLO_SWSCALE_ENTRIES(FUNCTION) \
     FUNCTION(swscale_version)            \

@@ -26,6 +26,9 @@ struct SwsContextDeleter {
     }
 };
 
+using AvBufferPtr = std::unique_ptr<std::uint8_t, AvFreeDeleter>;
+using SwsContextPtr = std::unique_ptr<SwsContext, SwsContextDeleter>;
+
 struct CodecContextDeleter {
     void operator()(AVCodecContext* context) const {
         if (lib::avcodec.avcodec_free_context != nullptr) {
@@ -34,8 +37,59 @@ struct CodecContextDeleter {
     }
 };
 
-using AvBufferPtr = std::unique_ptr<std::uint8_t, AvFreeDeleter>;
-using SwsContextPtr = std::unique_ptr<SwsContext, SwsContextDeleter>;
+struct FrameDeleter {
+    void operator()(AVFrame* frame) const {
+        if (lib::avutil.av_frame_free != nullptr) {
+            lib::avutil.av_frame_free(&frame);
+        }
+    }
+};
+
+struct PacketDeleter {
+    void operator()(AVPacket* packet) const {
+        if (lib::avcodec.av_packet_free != nullptr) {
+            lib::avcodec.av_packet_free(&packet);
+        }
+    }
+};
+
+// For a context made by avformat_alloc_output_context2: closes the file the context writes,
+// when it opened one, then frees the context with its streams.
+struct OutputContextDeleter {
+    void operator()(AVFormatContext* context) const {
+        if (lib::avformat.avformat_free_context == nullptr) {
+            return;
+        }
+        if (context->oformat != nullptr && (context->oformat->flags & AVFMT_NOFILE) == 0) {
+            lib::avformat.avio_closep(&context->pb);
+        }
+        lib::avformat.avformat_free_context(context);
+    }
+};
+
 using CodecContextPtr = std::unique_ptr<AVCodecContext, CodecContextDeleter>;
+using FramePtr = std::unique_ptr<AVFrame, FrameDeleter>;
+using PacketPtr = std::unique_ptr<AVPacket, PacketDeleter>;
+using OutputContextPtr = std::unique_ptr<AVFormatContext, OutputContextDeleter>;
+
+// An owned AVDictionary. The libraries take the address of the pointer to fill or consume
+// it (av_dict_set, avcodec_open2), so this holds the raw pointer and hands out its address.
+class Dictionary {
+public:
+    Dictionary() = default;
+    Dictionary(const Dictionary&) = delete;
+    Dictionary& operator=(const Dictionary&) = delete;
+    ~Dictionary() {
+        if (dictionary_ != nullptr && lib::avutil.av_dict_free != nullptr) {
+            lib::avutil.av_dict_free(&dictionary_);
+        }
+    }
+
+    AVDictionary* Get() const { return dictionary_; }
+    AVDictionary** Address() { return &dictionary_; }
+
+private:
+    AVDictionary* dictionary_ = nullptr;
+};
 
 }  // namespace quillo::media
