@@ -11,7 +11,7 @@
 namespace quillo::app {
 
 // A watermark text's font: a plain value owned by its item.
-struct FontSpec {
+struct WatermarkFont {
     std::string Name = "Sans";
     int Size = 12;  // points
     bool Bold = false;
@@ -25,7 +25,7 @@ struct FontSpec {
 // StartSec to EndSec, both whole seconds and inclusive. Coordinates are source pixels.
 struct WmRec {
     std::string Text;
-    FontSpec Font;
+    WatermarkFont Font;
     std::int32_t TextLeft = 0;
     std::int32_t TextTop = 0;
     std::int32_t TextWidth = 0;
