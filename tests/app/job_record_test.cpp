@@ -1,0 +1,91 @@
+#include <gtest/gtest.h>
+
+#include "app/job_record.h"
+#include "profiles/ini_file.h"
+#include "profiles/test_support.h"
+
+namespace quillo::app {
+namespace {
+
+using testing::TempFolder;
+
+TEST(JobRecord, ANewJobIsNeutralAndTakesTheProfilesZoom) {
+    TempFolder folder;
+    const profiles::ProfileFiles files{folder / "s.ini", folder / "c.ini"};
+    JobRecord job = NewJobRecord(files, "/v/clip.mpg", "/out/clip_(new).mp4", 61999999);
+    EXPECT_EQ(job.SourceFile, "/v/clip.mpg");
+    EXPECT_EQ(job.OutputFile, "/out/clip_(new).mp4");
+    EXPECT_EQ(job.Duration, 61);
+    EXPECT_EQ(job.StartTime, 0);
+    EXPECT_EQ(job.TrimDuration, 0);
+    EXPECT_EQ(job.ZoomMode, "lbox");
+    EXPECT_EQ(job.CropTop + job.CropLeft + job.CropBottom + job.CropRight, 0);
+    EXPECT_EQ(job.Brightness, 255);
+    EXPECT_EQ(job.Contrast, 0);
+    EXPECT_EQ(job.Saturation, 255);
+    EXPECT_EQ(job.Exposure, 0);
+    EXPECT_TRUE(job.Watermarks.empty());
+    EXPECT_FALSE(job.NeedsFrameHook());
+
+    profiles::IniFile(files.Settings).WriteString("settings", "FormatCode", "300");
+    profiles::IniFile(files.Settings).WriteString("formatInfo300", "paraZoom", "pan");
+    EXPECT_EQ(NewJobRecord(files, "/v/a.avi", "/o/a.mov", 0).ZoomMode, "pan");
+}
+
+TEST(JobRecord, AdjustmentsOrWatermarksNeedTheFrameHook) {
+    for (const auto& change : std::initializer_list<void (*)(JobRecord&)>{
+             [](JobRecord& j) { j.Brightness = 256; }, [](JobRecord& j) { j.Contrast = -1; },
+             [](JobRecord& j) { j.Saturation = 0; }, [](JobRecord& j) { j.Exposure = 5; },
+             [](JobRecord& j) { j.ReplaceWatermarks({WmRec{}}); }}) {
+        JobRecord job;
+        change(job);
+        EXPECT_TRUE(job.NeedsFrameHook());
+    }
+}
+
+TEST(JobRecord, ReplacingWatermarksDropsTheOldItemsWithTheirFonts) {
+    JobRecord job;
+    WmRec text;
+    text.Text = "hello";
+    text.Font.Name = "Serif";
+    text.Font.Bold = true;
+    WmRec image;
+    image.Kind = 1;
+    image.ImageFile = "/pics/logo.bmp";
+    job.ReplaceWatermarks({text, image});
+    ASSERT_EQ(job.Watermarks.size(), 2u);
+    EXPECT_EQ(job.Watermarks[0].Font.Name, "Serif");
+    JobRecord copy = job;
+    copy.Watermarks[0].Font.Name = "Mono";
+    EXPECT_EQ(job.Watermarks[0].Font.Name, "Serif");  // each job owns its own items
+    job.ReplaceWatermarks({});
+    EXPECT_TRUE(job.Watermarks.empty());
+}
+
+TEST(JobRecord, AnItemShowsForWholeSecondsInclusive) {
+    WmRec item;
+    item.StartSec = 5;
+    item.EndSec = 5;
+    EXPECT_FALSE(item.ShowsAt(4999999));
+    EXPECT_TRUE(item.ShowsAt(5000000));
+    EXPECT_TRUE(item.ShowsAt(5999999));
+    EXPECT_FALSE(item.ShowsAt(6000000));
+}
+
+TEST(JobRecord, FramingCarriesEachMarginToItsSide) {
+    JobRecord job;
+    job.ZoomMode = "full";
+    job.CropTop = 2;
+    job.CropLeft = 4;
+    job.CropBottom = 6;
+    job.CropRight = 8;
+    const profiles::JobFraming framing = job.Framing();
+    EXPECT_EQ(framing.ZoomMode, "full");
+    EXPECT_EQ(framing.CropTop, 2);
+    EXPECT_EQ(framing.CropLeft, 4);
+    EXPECT_EQ(framing.CropBottom, 6);
+    EXPECT_EQ(framing.CropRight, 8);
+}
+
+}  // namespace
+}  // namespace quillo::app
