@@ -1,8 +1,9 @@
 #include "media/log_level.h"
 
+#include "media/value_text.h"
+
 #include <algorithm>
 #include <array>
-#include <cctype>
 
 namespace quillo::media {
 
@@ -10,13 +11,6 @@ namespace {
 
 constexpr std::array<std::string_view, 8> LevelNames = {"quiet",   "panic", "fatal",   "error",
                                                         "warning", "info",  "verbose", "debug"};
-
-bool EqualIgnoringCase(std::string_view left, std::string_view right) {
-    return std::ranges::equal(left, right, [](char a, char b) {
-        return std::tolower(static_cast<unsigned char>(a)) ==
-               std::tolower(static_cast<unsigned char>(b));
-    });
-}
 
 }  // namespace
 
@@ -35,7 +29,7 @@ std::string_view LogLevelName(LogLevel level) {
 
 std::optional<LogLevel> LogLevelFromName(std::string_view name) {
     for (std::size_t ordinal = 0; ordinal < LevelNames.size(); ++ordinal) {
-        if (EqualIgnoringCase(name, LevelNames[ordinal])) {
+        if (EqualsIgnoreCase(name, LevelNames[ordinal])) {
             return static_cast<LogLevel>(ordinal);
         }
     }

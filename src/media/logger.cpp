@@ -1,6 +1,5 @@
 #include "media/logger.h"
 
-#include <charconv>
 #include <cinttypes>
 #include <cstdio>
 #include <memory>
@@ -10,6 +9,7 @@
 #include "media/library_bindings.h"
 #include "media/main_thread.h"
 #include "media/thread_id.h"
+#include "media/value_text.h"
 
 namespace quillo::media {
 
@@ -92,16 +92,8 @@ void Logger::SetLogLevel(LogLevel level) {
 }
 
 void Logger::SetLogLevelByName(std::string_view text) {
-    if (const auto named = LogLevelFromName(text)) {
-        SetLogLevel(*named);
-        return;
-    }
-    int number = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
-    if (text.empty() || error != std::errc{} || end != text.data() + text.size()) {
-        throw std::invalid_argument("'" + std::string(text) + "' is not a valid integer value");
-    }
-    SetLogLevel(LogLevelOfLibraryLevel(number));
+    const auto named = LogLevelFromName(text);
+    SetLogLevel(named ? *named : LogLevelOfLibraryLevel(StrictInteger(text)));
 }
 
 void Logger::SetOnLog(LogEvent handler) {

@@ -30,8 +30,8 @@ public:
 
     LogLevel GetLogLevel() const { return logLevel_.load(); }
     void SetLogLevel(LogLevel level);
-    // Accepts the level names, in any case, or a library level number; throws
-    // std::invalid_argument for anything else and leaves the level unchanged.
+    // Accepts the level names, in any case, or a library level number; throws MediaError
+    // with the conversion message for anything else and leaves the level unchanged.
     void SetLogLevelByName(std::string_view text);
 
     bool TriggerEventInMainThread() const { return triggerEventInMainThread_.load(); }

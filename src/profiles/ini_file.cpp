@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "media/media_error.h"
-#include "profiles/value_text.h"
+#include "media/value_text.h"
 
 namespace quillo::profiles {
 
@@ -85,18 +85,18 @@ std::string Serialise(const Document& document) {
 
 // The section name of a header line, or nullopt for other lines.
 std::optional<std::string> SectionName(std::string_view line) {
-    const std::string trimmed = Trim(line);
+    const std::string trimmed = media::Trim(line);
     if (trimmed.empty() || trimmed.front() != '[') {
         return std::nullopt;
     }
     const std::size_t close = trimmed.find(']');
-    return Trim(std::string_view(trimmed).substr(
+    return media::Trim(std::string_view(trimmed).substr(
         1, close == std::string::npos ? std::string::npos : close - 1));
 }
 
 // The key of a key line and the position of its "=", or nullopt for comments and other lines.
 std::optional<std::pair<std::string, std::size_t>> KeyOf(std::string_view line) {
-    const std::string trimmed = Trim(line);
+    const std::string trimmed = media::Trim(line);
     if (trimmed.empty() || trimmed.front() == ';' || trimmed.front() == '#') {
         return std::nullopt;
     }
@@ -104,11 +104,11 @@ std::optional<std::pair<std::string, std::size_t>> KeyOf(std::string_view line) 
     if (equals == std::string_view::npos) {
         return std::nullopt;
     }
-    return std::make_pair(Trim(line.substr(0, equals)), equals);
+    return std::make_pair(media::Trim(line.substr(0, equals)), equals);
 }
 
 std::string ValueOf(std::string_view line, std::size_t equals) {
-    std::string value = Trim(line.substr(equals + 1));
+    std::string value = media::Trim(line.substr(equals + 1));
     if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
         value.back() == value.front()) {
         value = value.substr(1, value.size() - 2);
@@ -131,7 +131,7 @@ Location Find(const std::vector<std::string>& lines, std::string_view section,
             if (inSection) {
                 break;  // only the first section of that name counts
             }
-            if (EqualsIgnoreCase(*name, section)) {
+            if (media::EqualsIgnoreCase(*name, section)) {
                 inSection = true;
                 location.header = i;
                 location.lastContent = i;
@@ -141,11 +141,12 @@ Location Find(const std::vector<std::string>& lines, std::string_view section,
         if (!inSection) {
             continue;
         }
-        if (!Trim(lines[i]).empty()) {
+        if (!media::Trim(lines[i]).empty()) {
             location.lastContent = i;
         }
         if (!location.key && !key.empty()) {
-            if (const auto found = KeyOf(lines[i]); found && EqualsIgnoreCase(found->first, key)) {
+            if (const auto found = KeyOf(lines[i]);
+                found && media::EqualsIgnoreCase(found->first, key)) {
                 location.key = i;
             }
         }
@@ -212,9 +213,10 @@ std::filesystem::path ResolveTarget(const std::filesystem::path& path) {
 }
 
 void CheckName(const std::filesystem::path& path, std::string_view text, bool isKey) {
-    const bool bad = text.find_first_of("\r\n") != std::string_view::npos ||
-                     (isKey && (text.find('=') != std::string_view::npos || Trim(text).empty() ||
-                                Trim(text).front() == '[' || Trim(text).front() == ';'));
+    const bool bad =
+        text.find_first_of("\r\n") != std::string_view::npos ||
+        (isKey && (text.find('=') != std::string_view::npos || media::Trim(text).empty() ||
+                   media::Trim(text).front() == '[' || media::Trim(text).front() == ';'));
     if (bad) {
         WriteFailed(path, "the name \"" + std::string(text) + "\" cannot be stored");
     }
@@ -269,7 +271,7 @@ std::string IniFile::ReadString(std::string_view section, std::string_view key,
 }
 
 int IniFile::ReadInteger(std::string_view section, std::string_view key, int defaultValue) const {
-    return ParseInteger(ReadString(section, key, "")).value_or(defaultValue);
+    return media::ParseInteger(ReadString(section, key, "")).value_or(defaultValue);
 }
 
 bool IniFile::ReadBool(std::string_view section, std::string_view key, bool defaultValue) const {
@@ -284,7 +286,7 @@ bool IniFile::SectionExists(std::string_view section) const {
 void IniFile::WriteString(std::string_view section, std::string_view key,
                           std::string_view value) const {
     CheckName(path_, section, false);
-    if (section.find(']') != std::string_view::npos || Trim(section).empty()) {
+    if (section.find(']') != std::string_view::npos || media::Trim(section).empty()) {
         WriteFailed(path_, "the section name \"" + std::string(section) + "\" cannot be stored");
     }
     CheckName(path_, key, true);

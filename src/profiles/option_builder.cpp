@@ -8,9 +8,9 @@
 #include <optional>
 
 #include "media/media_error.h"
+#include "media/value_text.h"
 #include "profiles/ini_file.h"
 #include "profiles/profile_catalogue.h"
-#include "profiles/value_text.h"
 
 namespace quillo::profiles {
 
@@ -296,16 +296,16 @@ private:
 std::optional<double> Fallback(const ProfileReader& profile, std::string_view key,
                                std::string_view defaultValue) {
     const std::string text = profile.Catalogue(key, defaultValue);
-    if (EqualsIgnoreCase(text, AsSource)) {
+    if (media::EqualsIgnoreCase(text, AsSource)) {
         return std::nullopt;
     }
-    return StrictNumber(text);
+    return media::StrictNumber(text);
 }
 
 void SampleRate(const ProfileReader& profile, const SourceFacts& source, OutputOptions& output) {
     const std::string value = profile.Parameter("paraSampleRate", "44100");
     if (value != AsSource) {
-        if (const auto rate = ParseInteger(value)) {
+        if (const auto rate = media::ParseInteger(value)) {
             if (*rate > 0) {
                 output.AudioSampleRate = *rate;
             }
@@ -317,8 +317,8 @@ void SampleRate(const ProfileReader& profile, const SourceFacts& source, OutputO
         return;
     }
     const std::string text = profile.Catalogue("paraSampleRate", "44100");
-    if (!EqualsIgnoreCase(text, AsSource)) {
-        const int rate = StrictInteger(text);
+    if (!media::EqualsIgnoreCase(text, AsSource)) {
+        const int rate = media::StrictInteger(text);
         if (rate > 0) {
             output.AudioSampleRate = rate;
         }
@@ -328,8 +328,8 @@ void SampleRate(const ProfileReader& profile, const SourceFacts& source, OutputO
 void AudioBitrate(const ProfileReader& profile, const SourceFacts& source, OutputOptions& output) {
     const std::string value = profile.Parameter("paraAudioBitRate", "128");
     if (value != AsSource) {
-        if (const auto kilobits = ParseNumber(value)) {
-            if (!Trim(value).empty() && *kilobits * 1000.0 > 0) {
+        if (const auto kilobits = media::ParseNumber(value)) {
+            if (!media::Trim(value).empty() && *kilobits * 1000.0 > 0) {
                 output.AudioBitrate = KilobitsToBits(*kilobits, value);
             }
             return;
@@ -349,7 +349,7 @@ void AudioBitrate(const ProfileReader& profile, const SourceFacts& source, Outpu
 void AudioVolume(const ProfileReader& profile, OutputOptions& output) {
     const std::string volume = profile.Parameter("paraVolume", "256");
     if (volume != "256") {
-        output.AudioVolume = StrictInteger(volume);
+        output.AudioVolume = media::StrictInteger(volume);
     }
 }
 
@@ -362,7 +362,7 @@ void AudioOnly(const ProfileReader& profile, const std::string& format, const So
     }
     const std::string channels = profile.Parameter("paraChannel", "2");
     if (channels != AsSource) {
-        if (const auto count = ParseInteger(channels); count && *count > 0) {
+        if (const auto count = media::ParseInteger(channels); count && *count > 0) {
             output.AudioChannels = *count;
         }
     }
@@ -399,7 +399,7 @@ void VideoCodec(const std::string& encoder, const std::string& format, OutputOpt
 void VideoBitrate(const ProfileReader& profile, const SourceFacts& source, OutputOptions& output) {
     const std::string value = profile.Parameter("paraVideoBitRate", "512");
     if (value != AsSource) {
-        if (const auto kilobits = ParseInteger(value)) {
+        if (const auto kilobits = media::ParseInteger(value)) {
             if (*kilobits > 0) {
                 output.VideoBitrate = KilobitsToBits(*kilobits, value);
             }
@@ -411,8 +411,8 @@ void VideoBitrate(const ProfileReader& profile, const SourceFacts& source, Outpu
         return;
     }
     const std::string text = profile.Catalogue("paraVideoBitRate", "256");
-    if (!EqualsIgnoreCase(text, AsSource)) {
-        const int kilobits = StrictInteger(text);
+    if (!media::EqualsIgnoreCase(text, AsSource)) {
+        const int kilobits = media::StrictInteger(text);
         if (kilobits > 0) {
             output.VideoBitrate = KilobitsToBits(kilobits, text);
         }
@@ -428,8 +428,8 @@ std::pair<int, int> FrameSize(const ProfileReader& profile, const std::string& v
     if (value != AsSource) {
         const std::size_t x = value.find('x');
         if (x != std::string::npos && x >= 1 && x + 1 < value.size()) {
-            const auto w = ParseInteger(std::string_view(value).substr(0, x));
-            const auto h = ParseInteger(std::string_view(value).substr(x + 1));
+            const auto w = media::ParseInteger(std::string_view(value).substr(0, x));
+            const auto h = media::ParseInteger(std::string_view(value).substr(x + 1));
             width = w && *w > 0 ? *w : source.Width;
             height = h && *h > 0 ? *h : source.Height;
         } else if (prompter.AskYesNo("Warning",
@@ -439,7 +439,7 @@ std::pair<int, int> FrameSize(const ProfileReader& profile, const std::string& v
         }
     }
     // Whatever the size came from, H.263 takes only its own few sizes.
-    if (LowerAscii(videoCodec) == "h263" && width > 0 && height > 0 &&
+    if (media::LowerAscii(videoCodec) == "h263" && width > 0 && height > 0 &&
         std::find(H263Sizes.begin(), H263Sizes.end(), SizeText(width, height)) == H263Sizes.end()) {
         if (width > 352) {
             width = 704;
@@ -460,12 +460,12 @@ void Audio(const ProfileReader& profile, const SourceFacts& source, OutputOption
     if (output.AudioCodec == "libamr_nb") {
         output.AudioCodec = "libopencore_amrnb";
     }
-    if (Trim(output.AudioCodec).empty()) {
+    if (media::Trim(output.AudioCodec).empty()) {
         output.DisableAudio = true;
     }
     const std::string channels = profile.Parameter("paraChannel", "2");
     if (channels != AsSource) {
-        if (const auto count = ParseInteger(channels)) {
+        if (const auto count = media::ParseInteger(channels)) {
             output.AudioChannels = *count;
         }
     }
@@ -484,7 +484,7 @@ void Video(const ProfileReader& profile, const std::string& encoder, const std::
         VideoBitrate(profile, source, output);
         const std::string frameRate = profile.Parameter("paraFrameRate", "29.97");
         if (frameRate != AsSource) {
-            if (const auto rate = ParseNumber(frameRate); rate && *rate > 0) {
+            if (const auto rate = media::ParseNumber(frameRate); rate && *rate > 0) {
                 output.FrameRate = frameRate;
             }
         }
@@ -522,7 +522,7 @@ std::string ApplyZoom(const JobFraming& job, int width, int height, int sourceWi
         return {};  // no size to aim at: the engine keeps the source's
     }
     const Margins crop = MarginsOf(job);
-    const std::string mode = LowerAscii(job.ZoomMode);
+    const std::string mode = media::LowerAscii(job.ZoomMode);
     const bool sourceKnown = sourceWidth > 0 && sourceHeight > 0;
     if (mode == "full" || (!sourceKnown && IsOneOf(mode, {"lbox", "pan", "center"}))) {
         Full(crop, width, height, output);
@@ -562,20 +562,21 @@ bool SourceValueInRange(const ProfileFiles& files, const std::string& parameter,
     const std::size_t last = list.rfind(',');
     const std::string firstEntry = list.substr(0, first);
     std::string minimum = firstEntry;
-    if (first + 1 < list.size() && LowerAscii(firstEntry) == AsSource) {
+    if (first + 1 < list.size() && media::LowerAscii(firstEntry) == AsSource) {
         const std::size_t next = list.find(',', first + 1);
         minimum = list.substr(first + 1,
                               next == std::string::npos ? std::string::npos : next - first - 1);
     }
     const std::string maximum = first < last ? list.substr(last + 1) : minimum;
-    return StrictNumber(Trim(minimum)) <= sourceValue && sourceValue <= StrictNumber(Trim(maximum));
+    return media::StrictNumber(media::Trim(minimum)) <= sourceValue &&
+           sourceValue <= media::StrictNumber(media::Trim(maximum));
 }
 
 void BuildProfileOptions(const ProfileFiles& files, int profileCode, const JobFraming& job,
                          const SourceFacts& source, OutputOptions& output, InputOptions& input,
                          Prompter& prompter) {
     const ProfileReader profile(files, profileCode);
-    const std::string format = LowerAscii(profile.Catalogue("Format", "null"));
+    const std::string format = media::LowerAscii(profile.Catalogue("Format", "null"));
 
     struct Standard {
         std::string_view format;
@@ -602,7 +603,7 @@ void BuildProfileOptions(const ProfileFiles& files, int profileCode, const JobFr
     }
 
     const std::string encoder = profile.Parameter("paraVideoEncoder", "");
-    if (Trim(encoder).empty()) {
+    if (media::Trim(encoder).empty()) {
         AudioOnly(profile, format, source, output, input);
     } else {
         Video(profile, encoder, format, job, source, output, prompter);

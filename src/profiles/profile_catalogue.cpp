@@ -2,8 +2,8 @@
 
 #include <array>
 
+#include "media/value_text.h"
 #include "profiles/ini_file.h"
-#include "profiles/value_text.h"
 
 namespace quillo::profiles {
 
@@ -80,7 +80,7 @@ std::vector<std::string> ReadValueList(const ProfileFiles& files, int code,
     if (text == "null") {
         return {};
     }
-    return SplitValueList(text);
+    return media::SplitValueList(text);
 }
 
 int CurrentFormatCode(const ProfileFiles& files) {

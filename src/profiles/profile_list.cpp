@@ -1,8 +1,8 @@
 #include "profiles/profile_list.h"
 
+#include "media/value_text.h"
 #include "profiles/ini_file.h"
 #include "profiles/profile_catalogue.h"
-#include "profiles/value_text.h"
 
 namespace quillo::profiles {
 
@@ -92,7 +92,7 @@ void ProfileList::ShowCurrent(const ProfileFiles& files) {
 }
 
 void ProfileList::SelectBoxLine() {
-    const std::string wanted = Trim(boxText_);
+    const std::string wanted = media::Trim(boxText_);
     selected_ = -1;
     for (std::size_t i = 0; i < lines_.size(); ++i) {
         if (lines_[i].Text == wanted) {

@@ -8,11 +8,11 @@
 
 #include "app/global_object.h"
 #include "app/job_record.h"
+#include "media/value_text.h"
 #include "profiles/ini_file.h"
 #include "profiles/option_builder.h"
 #include "profiles/profile_catalogue.h"
 #include "profiles/test_support.h"
-#include "profiles/value_text.h"
 
 namespace quillo::app {
 namespace {
@@ -48,17 +48,16 @@ std::string StoredValue(const std::string& key, const std::string& entry) {
     static const std::map<std::string, std::string> channels = {
         {"as source", "as source"}, {"mono 1 channel", "1"}, {"stereo 2 channels", "2"}};
     if (key == "VideoEncoder") {
-        return videoEncoders.at(profiles::LowerAscii(entry));
+        return videoEncoders.at(media::LowerAscii(entry));
     }
     if (key == "AudioEncoder") {
-        return audioEncoders.at(profiles::LowerAscii(entry));
+        return audioEncoders.at(media::LowerAscii(entry));
     }
     if (key == "Channel") {
         return channels.at(entry);
     }
     if (key == "Volume") {
-        return std::to_string(profiles::StrictInteger(entry.substr(0, entry.size() - 1)) * 256 /
-                              100);
+        return std::to_string(media::StrictInteger(entry.substr(0, entry.size() - 1)) * 256 / 100);
     }
     return entry;
 }

@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
 #include "media/media_error.h"
-#include "profiles/value_text.h"
+#include "media/value_text.h"
 
-namespace quillo::profiles {
+namespace quillo::media {
 namespace {
 
 TEST(ValueText, IntegersAreWholeSignedDecimals) {
@@ -79,4 +79,4 @@ TEST(ValueText, TrimAndCase) {
 }
 
 }  // namespace
-}  // namespace quillo::profiles
+}  // namespace quillo::media

@@ -1,4 +1,4 @@
-#include "profiles/value_text.h"
+#include "media/value_text.h"
 
 #include <charconv>
 #include <cmath>
@@ -7,7 +7,7 @@
 
 #include "media/media_error.h"
 
-namespace quillo::profiles {
+namespace quillo::media {
 
 namespace {
 
@@ -96,14 +96,14 @@ int StrictInteger(std::string_view text) {
     if (const auto value = ParseInteger(text)) {
         return *value;
     }
-    throw media::MediaError("'" + std::string(text) + "' is not a valid integer value");
+    throw MediaError("'" + std::string(text) + "' is not a valid integer value");
 }
 
 double StrictNumber(std::string_view text) {
     if (const auto value = ParseNumber(text)) {
         return *value;
     }
-    throw media::MediaError("'" + std::string(text) + "' is not a valid floating point value");
+    throw MediaError("'" + std::string(text) + "' is not a valid floating point value");
 }
 
 std::vector<std::string> SplitValueList(std::string_view text) {
@@ -120,4 +120,4 @@ std::vector<std::string> SplitValueList(std::string_view text) {
     }
 }
 
-}  // namespace quillo::profiles
+}  // namespace quillo::media

@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-namespace quillo::profiles {
+namespace quillo::media {
 
 // Removes leading and trailing blanks and control characters.
 std::string Trim(std::string_view text);
@@ -30,4 +30,4 @@ double StrictNumber(std::string_view text);
 // last piece.
 std::vector<std::string> SplitValueList(std::string_view text);
 
-}  // namespace quillo::profiles
+}  // namespace quillo::media
