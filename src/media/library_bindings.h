@@ -14,6 +14,7 @@ extern "C" {
 #include <libavutil/avutil.h>
 #include <libavutil/imgutils.h>
 #include <libavutil/log.h>
+#include <libavutil/opt.h>
 #include <libavutil/parseutils.h>
 #include <libswresample/swresample.h>
 #include <libswscale/swscale.h>

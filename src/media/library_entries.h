@@ -25,7 +25,8 @@
     FUNCTION(av_packet_free)                  \
     FUNCTION(av_packet_unref)                 \
     FUNCTION(av_packet_rescale_ts)            \
-    FUNCTION(av_new_packet)
+    FUNCTION(av_new_packet)                   \
+    FUNCTION(avcodec_get_class)
 
 #define QUILLO_AVDEVICE_ENTRIES(FUNCTION) \
     FUNCTION(avdevice_version)            \
@@ -87,7 +88,11 @@
     FUNCTION(av_channel_layout_from_mask) \
     FUNCTION(av_channel_layout_copy)      \
     FUNCTION(av_compare_ts)               \
-    FUNCTION(av_get_sample_fmt_name)
+    FUNCTION(av_get_sample_fmt_name)      \
+    FUNCTION(av_opt_find)                 \
+    FUNCTION(av_opt_set)                  \
+    FUNCTION(av_opt_get)                  \
+    FUNCTION(av_opt_get_int)
 
 #define QUILLO_SWSCALE_ENTRIES(FUNCTION) \
     FUNCTION(swscale_version)            \
