@@ -26,7 +26,9 @@
     FUNCTION(av_packet_unref)                 \
     FUNCTION(av_packet_rescale_ts)            \
     FUNCTION(av_new_packet)                   \
-    FUNCTION(avcodec_get_class)
+    FUNCTION(avcodec_get_class)               \
+    FUNCTION(avcodec_find_decoder_by_name)    \
+    FUNCTION(av_bsf_get_by_name)
 
 #define QUILLO_AVDEVICE_ENTRIES(FUNCTION) \
     FUNCTION(avdevice_version)            \
@@ -57,7 +59,13 @@
     FUNCTION(avio_open)                      \
     FUNCTION(avio_closep)                    \
     FUNCTION(av_new_program)                 \
-    FUNCTION(av_program_add_stream_index)
+    FUNCTION(av_program_add_stream_index)    \
+    FUNCTION(avformat_get_class)             \
+    FUNCTION(av_guess_format)                \
+    FUNCTION(av_guess_codec)                 \
+    FUNCTION(av_filename_number_test)        \
+    FUNCTION(av_seek_frame)                  \
+    FUNCTION(av_dump_format)
 
 #define QUILLO_AVUTIL_ENTRIES(FUNCTION)   \
     FUNCTION(avutil_version)              \
@@ -92,14 +100,26 @@
     FUNCTION(av_opt_find)                 \
     FUNCTION(av_opt_set)                  \
     FUNCTION(av_opt_get)                  \
-    FUNCTION(av_opt_get_int)
+    FUNCTION(av_opt_get_int)              \
+    FUNCTION(av_opt_set_int)              \
+    FUNCTION(av_parse_video_rate)         \
+    FUNCTION(av_parse_video_size)         \
+    FUNCTION(av_pix_fmt_desc_next)        \
+    FUNCTION(av_get_pix_fmt)              \
+    FUNCTION(av_get_sample_fmt)           \
+    FUNCTION(av_d2q)                      \
+    FUNCTION(av_find_nearest_q_idx)       \
+    FUNCTION(av_channel_layout_default)   \
+    FUNCTION(av_channel_layout_uninit)
 
 #define QUILLO_SWSCALE_ENTRIES(FUNCTION) \
     FUNCTION(swscale_version)            \
     FUNCTION(sws_isSupportedInput)       \
     FUNCTION(sws_getCachedContext)       \
     FUNCTION(sws_scale)                  \
-    FUNCTION(sws_freeContext)
+    FUNCTION(sws_freeContext)            \
+    FUNCTION(sws_get_class)              \
+    FUNCTION(sws_getContext)
 
 #define QUILLO_SWRESAMPLE_ENTRIES(FUNCTION) FUNCTION(swresample_version)
 

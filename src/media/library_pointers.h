@@ -55,6 +55,15 @@ struct PacketDeleter {
 
 // For a context made by avformat_alloc_output_context2: closes the file the context writes,
 // when it opened one, then frees the context with its streams.
+// A format context that was never opened as an input nor given a file.
+struct FormatContextDeleter {
+    void operator()(AVFormatContext* context) const {
+        if (lib::avformat.avformat_free_context != nullptr) {
+            lib::avformat.avformat_free_context(context);
+        }
+    }
+};
+
 struct OutputContextDeleter {
     void operator()(AVFormatContext* context) const {
         if (lib::avformat.avformat_free_context == nullptr) {
@@ -70,6 +79,7 @@ struct OutputContextDeleter {
 using CodecContextPtr = std::unique_ptr<AVCodecContext, CodecContextDeleter>;
 using FramePtr = std::unique_ptr<AVFrame, FrameDeleter>;
 using PacketPtr = std::unique_ptr<AVPacket, PacketDeleter>;
+using FormatContextPtr = std::unique_ptr<AVFormatContext, FormatContextDeleter>;
 using OutputContextPtr = std::unique_ptr<AVFormatContext, OutputContextDeleter>;
 
 // An owned AVDictionary. The libraries take the address of the pointer to fill or consume

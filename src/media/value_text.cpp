@@ -57,7 +57,10 @@ bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
     return true;
 }
 
-std::optional<int> ParseInteger(std::string_view text) {
+namespace {
+
+template <typename Integer>
+std::optional<Integer> ParseWhole(std::string_view text) {
     if (!text.empty() && text.front() == '+') {
         text.remove_prefix(1);
         if (!text.empty() && text.front() == '-') {
@@ -67,12 +70,22 @@ std::optional<int> ParseInteger(std::string_view text) {
     if (text.empty()) {
         return std::nullopt;
     }
-    int value = 0;
+    Integer value = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
     if (error != std::errc() || end != text.data() + text.size()) {
         return std::nullopt;
     }
     return value;
+}
+
+}  // namespace
+
+std::optional<int> ParseInteger(std::string_view text) {
+    return ParseWhole<int>(text);
+}
+
+std::optional<std::int64_t> ParseInteger64(std::string_view text) {
+    return ParseWhole<std::int64_t>(text);
 }
 
 std::optional<double> ParseNumber(std::string_view text) {
@@ -94,6 +107,13 @@ std::optional<double> ParseNumber(std::string_view text) {
 
 int StrictInteger(std::string_view text) {
     if (const auto value = ParseInteger(text)) {
+        return *value;
+    }
+    throw MediaError("'" + std::string(text) + "' is not a valid integer value");
+}
+
+std::int64_t StrictInteger64(std::string_view text) {
+    if (const auto value = ParseInteger64(text)) {
         return *value;
     }
     throw MediaError("'" + std::string(text) + "' is not a valid integer value");

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -18,12 +19,16 @@ bool EqualsIgnoreCase(std::string_view a, std::string_view b);
 // A signed decimal integer that fits 32 bits, with nothing around it.
 std::optional<int> ParseInteger(std::string_view text);
 
+// The same for 64-bit integers.
+std::optional<std::int64_t> ParseInteger64(std::string_view text);
+
 // A decimal number (integer or fraction, optional exponent), with nothing around it.
 std::optional<double> ParseNumber(std::string_view text);
 
 // As above, but a text that is not a number raises a MediaError with the runtime's
 // conversion message ("'abc' is not a valid integer value").
 int StrictInteger(std::string_view text);
+std::int64_t StrictInteger64(std::string_view text);
 double StrictNumber(std::string_view text);
 
 // Splits at every ","; the pieces stay as they stand, so a trailing comma gives an empty
