@@ -301,7 +301,12 @@ void Transcoder::SetOption(const std::string& name, const std::string& value) {
     }();
 
     if (const auto found = handlers.find(name); found != handlers.end()) {
-        found->second(*this, name, value);
+        try {
+            found->second(*this, name, value);
+        } catch (const media::ConversionError& error) {
+            // The number alone does not tell which option it was given to.
+            throw MediaError(std::string(error.what()) + " for option \"" + name + "\"");
+        }
     } else {
         SetLibraryOption(name, value);
     }

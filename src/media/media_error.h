@@ -11,4 +11,10 @@ public:
     explicit MediaError(const std::string& message) : std::runtime_error(message) {}
 };
 
+// A text that should have been a number: the refusal names the text.
+class ConversionError : public MediaError {
+public:
+    using MediaError::MediaError;
+};
+
 }  // namespace quillo::media

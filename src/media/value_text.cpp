@@ -109,21 +109,21 @@ int StrictInteger(std::string_view text) {
     if (const auto value = ParseInteger(text)) {
         return *value;
     }
-    throw MediaError("'" + std::string(text) + "' is not a valid integer value");
+    throw ConversionError("'" + std::string(text) + "' is not a valid integer value");
 }
 
 std::int64_t StrictInteger64(std::string_view text) {
     if (const auto value = ParseInteger64(text)) {
         return *value;
     }
-    throw MediaError("'" + std::string(text) + "' is not a valid integer value");
+    throw ConversionError("'" + std::string(text) + "' is not a valid integer value");
 }
 
 double StrictNumber(std::string_view text) {
     if (const auto value = ParseNumber(text)) {
         return *value;
     }
-    throw MediaError("'" + std::string(text) + "' is not a valid floating point value");
+    throw ConversionError("'" + std::string(text) + "' is not a valid floating point value");
 }
 
 std::vector<std::string> SplitValueList(std::string_view text) {

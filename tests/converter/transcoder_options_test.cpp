@@ -196,9 +196,10 @@ TEST_F(OptionsTest, RefusalsSayWhyAndChangeNothing) {
         {"target", "pal-laserdisc", "Unknown target type"},
         {"ss", "soon", "Invalid duration specification for ss: soon"},
         {"timestamp", "someday", "Invalid date specification for timestamp: someday"},
-        {"vframes", "many", "'many' is not a valid integer value"},
-        {"aq", "1,5", "'1,5' is not a valid floating point value"},
-        {"loglevel", "loud", "'loud' is not a valid integer value"},
+        {"vframes", "many", "'many' is not a valid integer value for option \"vframes\""},
+        {"aq", "1,5", "'1,5' is not a valid floating point value for option \"aq\""},
+        {"loglevel", "loud", "'loud' is not a valid integer value for option \"loglevel\""},
+        {"ar", "", "'' is not a valid integer value for option \"ar\""},
         {"vpre", "/no/such/preset.ffpreset", "Preset \"/no/such/preset.ffpreset\" not found"},
         {"vhook", "/no/such/module.so", "Failed to add video hook function: /no/such/module.so"},
     };
