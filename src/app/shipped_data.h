@@ -13,9 +13,6 @@ inline constexpr const char* SettingsFileName = "quilloxvidconverter.ini";
 std::string_view BuiltInCatalogue();
 std::string_view BuiltInSettings();
 
-// The folder of the running executable.
-std::filesystem::path ExecutableFolder();
-
 // The content of a shipped data file: "data/<name>" beside the executable, else the installed
 // data folder (<prefix>/share/quillo-video-converter), else the built-in copy.
 std::string ShippedDataText(const std::string& name);

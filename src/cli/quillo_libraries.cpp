@@ -1,13 +1,11 @@
 // Loads the media libraries the way the converter does (from "medialibs" beside this program,
 // else from the system) and lists each library with its version and where it came from.
 
-#include <unistd.h>
-
 #include <cstdio>
-#include <filesystem>
 #include <string>
 #include <string_view>
 
+#include "media/file_contents.h"
 #include "media/library_bindings.h"
 #include "media/library_loader.h"
 #include "quillo/version.h"
@@ -16,12 +14,6 @@ namespace {
 
 using quillo::media::LibraryIndex;
 using quillo::media::LibraryLoader;
-
-std::filesystem::path ExecutableFolder() {
-    std::error_code error;
-    const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
-    return error ? std::filesystem::current_path() : self.parent_path();
-}
 
 std::string FFmpegVersion(unsigned version) {
     return std::to_string(AV_VERSION_MAJOR(version)) + "." +
@@ -78,7 +70,7 @@ int main(int argc, char** argv) {
     }
 
     LibraryLoader& loader = quillo::media::LibraryLoaderInstance();
-    loader.SetLibraryFolder(ExecutableFolder() / "medialibs");
+    loader.SetLibraryFolder(quillo::media::ExecutableFolder() / "medialibs");
     const auto set = player ? quillo::media::PlayerLibrarySet : quillo::media::ConverterLibrarySet;
 
     std::printf("Quillo Video Converter %s\n", quillo::VersionString);

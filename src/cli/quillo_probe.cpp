@@ -1,25 +1,12 @@
 // Describes media files: for each file its container, streams, programs and tags, or why it
 // could not be read. Exits non-zero when any file could not be read.
 
-#include <unistd.h>
-
 #include <cstdio>
-#include <filesystem>
 #include <string>
 
+#include "media/file_contents.h"
 #include "media/library_loader.h"
-#include "media/media_error.h"
 #include "media/media_probe.h"
-
-namespace {
-
-std::filesystem::path ExecutableFolder() {
-    std::error_code error;
-    const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
-    return error ? std::filesystem::current_path() : self.parent_path();
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
     if (argc < 2) {
@@ -27,7 +14,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     quillo::media::LibraryLoader& loader = quillo::media::LibraryLoaderInstance();
-    loader.SetLibraryFolder(ExecutableFolder() / "medialibs");
+    loader.SetLibraryFolder(quillo::media::ExecutableFolder() / "medialibs");
     if (!loader.LoadLibraries(quillo::media::ConverterLibrarySet)) {
         std::fprintf(stderr, "%s\n", loader.LastErrorMessage().c_str());
         return 1;

@@ -6,16 +6,12 @@
 
 #include "converter/builtin_presets.h"
 #include "converter/transcoder.h"
+#include "media/file_contents.h"
 #include "media/value_text.h"
 
 namespace quillo::converter {
 
 namespace {
-
-std::string ReadWholeFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
 
 // CR LF and lone CR become LF.
 std::string UniformLineBreaks(std::string text) {
@@ -69,7 +65,7 @@ void Transcoder::LoadPreset(std::string_view kind, std::string_view name) {
         if (!std::filesystem::is_regular_file(presetName, error)) {
             throw media::MediaError("Preset \"" + presetName + "\" not found");
         }
-        text = ReadWholeFile(presetName);
+        text = media::ReadWholeFile(presetName).value_or("");
     }
 
     std::istringstream lines(UniformLineBreaks(media::Trim(text)));

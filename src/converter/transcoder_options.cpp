@@ -20,6 +20,7 @@ extern "C" {
 
 #include "converter/legacy_names.h"
 #include "converter/transcoder.h"
+#include "media/file_contents.h"
 #include "media/library_bindings.h"
 #include "media/logger.h"
 #include "media/value_text.h"
@@ -55,12 +56,6 @@ long LeadingNumber(const char*& position) {
     const long number = std::strtol(position, &end, 0);
     position = end;
     return number;
-}
-
-std::filesystem::path ProgramFolder() {
-    std::error_code error;
-    const auto self = std::filesystem::read_symlink("/proc/self/exe", error);
-    return error ? std::filesystem::current_path() : self.parent_path();
 }
 
 }  // namespace
@@ -532,7 +527,7 @@ void Transcoder::SetVideoStatsFile(const std::string&) {
     char clock[16];
     std::strftime(clock, sizeof clock, "%H%M%S", &local);
     options_.videoStatsFileName =
-        (ProgramFolder() / ("vstats_" + std::string(clock) + ".log")).string();
+        (media::ExecutableFolder() / ("vstats_" + std::string(clock) + ".log")).string();
 }
 
 bool Transcoder::SetLibraryOption(const std::string& name, const std::string& value) {

@@ -11,6 +11,7 @@
 #include <sstream>
 #include <vector>
 
+#include "media/file_contents.h"
 #include "media/media_error.h"
 #include "media/value_text.h"
 
@@ -19,20 +20,6 @@ namespace quillo::profiles {
 namespace {
 
 constexpr std::string_view ByteOrderMark = "\xEF\xBB\xBF";
-
-// Reads the whole file; nullopt when it does not exist or cannot be read.
-std::optional<std::string> ReadWholeFile(const std::filesystem::path& path) {
-    std::ifstream stream(path, std::ios::binary);
-    if (!stream) {
-        return std::nullopt;
-    }
-    std::ostringstream content;
-    content << stream.rdbuf();
-    if (stream.bad()) {
-        return std::nullopt;
-    }
-    return content.str();
-}
 
 struct Document {
     bool byteOrderMark = false;
@@ -257,7 +244,7 @@ std::string CreateFileAtomically(const std::filesystem::path& path, std::string_
 
 std::string IniFile::ReadString(std::string_view section, std::string_view key,
                                 std::string_view defaultValue) const {
-    const auto content = ReadWholeFile(path_);
+    const auto content = media::ReadWholeFile(path_);
     if (!content) {
         return std::string(defaultValue);
     }
@@ -279,7 +266,7 @@ bool IniFile::ReadBool(std::string_view section, std::string_view key, bool defa
 }
 
 bool IniFile::SectionExists(std::string_view section) const {
-    const auto content = ReadWholeFile(path_);
+    const auto content = media::ReadWholeFile(path_);
     return content && Find(Parse(*content).lines, section, "").header.has_value();
 }
 
@@ -298,7 +285,7 @@ void IniFile::WriteString(std::string_view section, std::string_view key,
     const bool exists = std::filesystem::exists(path_, error);
     std::optional<std::string> content = std::string();
     if (exists) {
-        content = ReadWholeFile(path_);
+        content = media::ReadWholeFile(path_);
         if (!content) {
             WriteFailed(path_, "the file cannot be read");
         }

@@ -10,6 +10,7 @@
 #include "media/logger.h"
 #include "media/media_error.h"
 #include "media/system_libraries.h"
+#include "support/temp_folder.h"
 
 namespace quillo::converter::testing {
 
@@ -25,16 +26,11 @@ protected:
                                                 media::LogLevel level, const std::string& text) {
             logged_.push_back({level, text});
         });
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "quillo-engine-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        folder_ = pattern;
     }
 
     void TearDown() override {
         engine_.ResetOptions();  // closes the files before their folder goes
         media::LoggerInstance().SetOnLog({});
-        std::filesystem::remove_all(folder_);
     }
 
     // The message SetOption refuses with, or "" when it accepts.
@@ -58,9 +54,10 @@ protected:
 
     std::string Out(const std::string& name) const { return (folder_ / name).string(); }
 
-    Transcoder engine_;
+    quillo::testing::TempFolder temp_;
+    const std::filesystem::path& folder_ = temp_.Path();
+    Transcoder engine_;  // after the folder: its files close before the folder goes
     std::vector<std::pair<media::LogLevel, std::string>> logged_;
-    std::filesystem::path folder_;
 };
 
 }  // namespace quillo::converter::testing

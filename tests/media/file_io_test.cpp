@@ -11,6 +11,7 @@
 #include "media/library_bindings.h"
 #include "media/library_error.h"
 #include "media/system_libraries.h"
+#include "support/temp_folder.h"
 
 namespace quillo::media {
 namespace {
@@ -19,26 +20,16 @@ namespace fs = std::filesystem;
 
 class FileIoTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        testing::LoadSystemLibraries();
-        std::string pattern = (fs::temp_directory_path() / "quillo-io-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        folder_ = pattern;
-    }
-    void TearDown() override { fs::remove_all(folder_); }
+    void SetUp() override { testing::LoadSystemLibraries(); }
 
     fs::path Write(const std::string& name, const std::string& content) {
         const fs::path path = folder_ / name;
-        std::ofstream(path, std::ios::binary) << content;
+        quillo::testing::WriteFile(path, content);
         return path;
     }
 
-    static std::string Read(const fs::path& path) {
-        std::ifstream in(path, std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), {}};
-    }
-
-    fs::path folder_;
+    quillo::testing::TempFolder temp_;
+    const fs::path& folder_ = temp_.Path();
 };
 
 TEST_F(FileIoTest, ReadsSeeksAndReportsTheSize) {
@@ -70,7 +61,7 @@ TEST_F(FileIoTest, WritingTruncatesAnExistingFile) {
         const unsigned char text[] = {'n', 'e', 'w'};
         lib::avformat.avio_write(io->Context(), text, 3);
     }
-    EXPECT_EQ(Read(path), "new");
+    EXPECT_EQ(quillo::testing::ReadFile(path), "new");
 }
 
 TEST_F(FileIoTest, WritingCreatesAMissingFile) {

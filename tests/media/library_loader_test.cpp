@@ -10,6 +10,7 @@
 #include "media/library_bindings.h"
 #include "media/library_loader.h"
 #include "media/media_error.h"
+#include "support/temp_folder.h"
 
 namespace quillo::media {
 namespace {
@@ -37,17 +38,12 @@ fs::path FakeLibrary(const std::string& baseName) {
 class LibraryLoaderTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "quillo-loader-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        root_ = pattern;
-        folder_ = root_ / "medialibs";
         fs::create_directory(folder_);
         loader_.SetLibraryFolder(folder_);
     }
 
     void TearDown() override {
         loader_.UnloadLibraries(PlayerLibrarySet | LibrarySet{LibraryIndex::avdevice});
-        fs::remove_all(root_);
     }
 
     // Puts the stand-in for index into the library folder under the name the loader wants.
@@ -81,8 +77,8 @@ protected:
         EXPECT_EQ(lib::sdl2.SDL_Init, nullptr);
     }
 
-    fs::path root_;
-    fs::path folder_;
+    quillo::testing::TempFolder root_;
+    const fs::path folder_ = root_ / "medialibs";
     LibraryLoader loader_{FakeLibraryTable()};
 };
 

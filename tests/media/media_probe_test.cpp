@@ -19,6 +19,7 @@
 #include "media/media_error.h"
 #include "media/media_input.h"
 #include "media/system_libraries.h"
+#include "support/temp_folder.h"
 
 namespace quillo::media {
 namespace {
@@ -32,15 +33,10 @@ bool Contains(const std::string& text, const std::string& part) {
 
 class MediaProbeTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        testing::LoadSystemLibraries();
-        std::string pattern = (fs::temp_directory_path() / "quillo-probe-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        folder_ = pattern;
-    }
+    void SetUp() override { testing::LoadSystemLibraries(); }
     void TearDown() override {
+        // A test may have taken the folder's permissions away.
         fs::permissions(folder_, fs::perms::owner_all, fs::perm_options::add);
-        fs::remove_all(folder_);
     }
 
     std::string Load(const std::string& fixture) {
@@ -49,7 +45,8 @@ protected:
         return path;
     }
 
-    fs::path folder_;
+    quillo::testing::TempFolder temp_;
+    const fs::path& folder_ = temp_.Path();
     MediaProbe probe_;
 };
 
