@@ -1,5 +1,6 @@
 // Target presets: the settings of video CD, super video CD, DVD and DV output.
 
+#include <algorithm>
 #include <cmath>
 
 #include "converter/transcoder.h"
@@ -38,6 +39,37 @@ std::optional<Norm> NormOfRate(AVRational rate) {
     }
     return std::nullopt;
 }
+
+// What a disc player expects of its streams.
+struct DiscTarget {
+    std::string_view name;  // also the container format
+    const char* videoCodec;
+    const char* audioCodec;
+    const char* palSize;
+    const char* ntscSize;
+    const char* bitRate;
+    const char* maxRate;
+    const char* minRate;
+    const char* bufferSize;
+    const char* videoFlags;  // null: none
+    const char* audioBitRate;
+    int sampleRate;
+    bool alwaysStereo;  // else only mono becomes stereo
+    const char* packetSize;
+    const char* muxRate;  // null: unchanged
+    float muxPreload;     // 0: unchanged; a VCD player buffers 0.44 s
+    double aspect;        // when none is set
+    const char* aspectText;
+};
+
+constexpr DiscTarget DiscTargets[] = {
+    {"vcd", "mpeg1video", "mp2", "352x288", "352x240", "1150000", "1150000", "1150000", "327680",
+     nullptr, "224000", 44100, true, "2324", "1411200", 0.44F, 4.0 / 3.0, "4:3"},
+    {"svcd", "mpeg2video", "mp2", "480x576", "480x480", "2040000", "2516000", "0", "1835008",
+     "+scan_offset", "224000", 44100, false, "2324", nullptr, 0.0F, 4.0 / 3.0, "4:3"},
+    {"dvd", "mpeg2video", "ac3", "720x576", "720x480", "6000000", "9000000", "0", "1835008",
+     nullptr, "448000", 48000, false, "2048", "10080000", 0.0F, 16.0 / 9.0, "16:9"},
+};
 
 }  // namespace
 
@@ -90,80 +122,48 @@ void Transcoder::SetTarget(std::string_view target, std::string_view normName,
     }
     const bool pal = *norm == Norm::Pal;
 
-    const auto assumeAspect = [this](double ratio, const char* text) {
-        if (options_.frameAspectRatio == 0.0) {
-            options_.frameAspectRatio = ratio;
-            Log(media::LogLevel::llInfo, std::string("Assuming ") + text + " for aspect ratio");
-        }
-    };
-    const auto stereo = [this] {
-        if (options_.audioChannels == 1) {
-            options_.audioChannels = 2;
-        }
-    };
-
-    if (target == "vcd") {
-        SetOption("vcodec", "mpeg1video");
-        SetOption("acodec", "mp2");
-        SetOption("f", "vcd");
-        SetOption("s", pal ? "352x288" : "352x240");
-        SetOption("r", FrameRateOf(*norm));
-        SetLibraryOption("g", pal ? "15" : "18");
-        SetLibraryOption("b", "1150000");
-        SetLibraryOption("maxrate", "1150000");
-        SetLibraryOption("minrate", "1150000");
-        SetLibraryOption("bufsize", "327680");
-        SetLibraryOption("ab", "224000");
-        options_.audioSampleRate = 44100;
-        options_.audioChannels = 2;
-        SetLibraryOption("packetsize", "2324");
-        SetLibraryOption("muxrate", "1411200");
-        // A VCD player's buffer holds 0.44 s, not the 0.5 s other streams may assume.
-        options_.muxPreload = 0.44F;
-        assumeAspect(4.0 / 3.0, "4:3");
-    } else if (target == "svcd") {
-        SetOption("vcodec", "mpeg2video");
-        SetOption("acodec", "mp2");
-        SetOption("f", "svcd");
-        SetOption("s", pal ? "480x576" : "480x480");
-        SetOption("r", FrameRateOf(*norm));
-        SetLibraryOption("g", pal ? "15" : "18");
-        SetLibraryOption("b", "2040000");
-        SetLibraryOption("maxrate", "2516000");
-        SetLibraryOption("minrate", "0");
-        SetLibraryOption("bufsize", "1835008");
-        SetLibraryOption("flags", "+scan_offset");
-        SetLibraryOption("ab", "224000");
-        options_.audioSampleRate = 44100;
-        stereo();
-        SetLibraryOption("packetsize", "2324");
-        assumeAspect(4.0 / 3.0, "4:3");
-    } else if (target == "dvd") {
-        SetOption("vcodec", "mpeg2video");
-        SetOption("acodec", "ac3");
-        SetOption("f", "dvd");
-        SetOption("s", pal ? "720x576" : "720x480");
-        SetOption("r", FrameRateOf(*norm));
-        SetLibraryOption("g", pal ? "15" : "18");
-        SetLibraryOption("b", "6000000");
-        SetLibraryOption("maxrate", "9000000");
-        SetLibraryOption("minrate", "0");
-        SetLibraryOption("bufsize", "1835008");
-        SetLibraryOption("ab", "448000");
-        options_.audioSampleRate = 48000;
-        stereo();
-        SetLibraryOption("packetsize", "2048");
-        SetLibraryOption("muxrate", "10080000");
-        assumeAspect(16.0 / 9.0, "16:9");
-    } else if (target == "dv" || target == "dv50") {
+    if (target == "dv" || target == "dv50") {
         SetOption("f", "dv");
         SetOption("s", pal ? "720x576" : "720x480");
         SetOption("r", FrameRateOf(*norm));
         SetOption("pix_fmt", target == "dv50" ? "yuv422p" : (pal ? "yuv420p" : "yuv411p"));
         options_.audioSampleRate = 48000;
         options_.audioChannels = 2;
-    } else {
+        return;
+    }
+    const auto disc = std::ranges::find(DiscTargets, target, &DiscTarget::name);
+    if (disc == std::end(DiscTargets)) {
         throw media::MediaError("Unknown target type");
+    }
+    SetOption("vcodec", disc->videoCodec);
+    SetOption("acodec", disc->audioCodec);
+    SetOption("f", std::string(disc->name));
+    SetOption("s", pal ? disc->palSize : disc->ntscSize);
+    SetOption("r", FrameRateOf(*norm));
+    SetLibraryOption("g", pal ? "15" : "18");
+    SetLibraryOption("b", disc->bitRate);
+    SetLibraryOption("maxrate", disc->maxRate);
+    SetLibraryOption("minrate", disc->minRate);
+    SetLibraryOption("bufsize", disc->bufferSize);
+    if (disc->videoFlags != nullptr) {
+        SetLibraryOption("flags", disc->videoFlags);
+    }
+    SetLibraryOption("ab", disc->audioBitRate);
+    options_.audioSampleRate = disc->sampleRate;
+    if (disc->alwaysStereo || options_.audioChannels == 1) {
+        options_.audioChannels = 2;
+    }
+    SetLibraryOption("packetsize", disc->packetSize);
+    if (disc->muxRate != nullptr) {
+        SetLibraryOption("muxrate", disc->muxRate);
+    }
+    if (disc->muxPreload > 0) {
+        options_.muxPreload = disc->muxPreload;
+    }
+    if (options_.frameAspectRatio == 0.0) {
+        options_.frameAspectRatio = disc->aspect;
+        Log(media::LogLevel::llInfo,
+            std::string("Assuming ") + disc->aspectText + " for aspect ratio");
     }
 }
 
