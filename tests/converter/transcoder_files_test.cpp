@@ -46,6 +46,12 @@ TEST_F(FilesTest, InputSetsThePictureAndSoundDefaults) {
     EXPECT_EQ(engine_.InputCount(), 1);
     EXPECT_EQ(engine_.Input(0).timeOffset, 0);
     EXPECT_TRUE(o.videoCodecName.empty());
+    // The libraries' own description of the input reaches the log.
+    bool described = false;
+    for (const auto& [level, text] : logged_) {
+        described = described || text.starts_with("Input #0, mov,mp4");
+    }
+    EXPECT_TRUE(described);
 }
 
 TEST_F(FilesTest, ForcedDecodersAreLookedUpByKind) {
@@ -207,6 +213,33 @@ TEST_F(FilesTest, VideoStreamTakesTheEncoderSettings) {
     EXPECT_TRUE(engine_.Options().videoLanguage.empty());
     EXPECT_TRUE(engine_.Options().videoBitstreamFilters.empty());
     EXPECT_EQ(engine_.Options().streamIdMap[0], 0);
+}
+
+TEST_F(FilesTest, AudioStreamAndHeaderSettings) {
+    ASSERT_TRUE(engine_.OpenInput(Fixture("surround.mka")));
+    engine_.SetOption("acodec", "ac3");
+    engine_.SetOption("aq", "2");
+    engine_.SetOption("atag", "abcd");
+    ASSERT_EQ(engine_.OpenOutput(Out("audio.mkv"), false), 1) << engine_.LastErrorMessage();
+    const AVCodecContext& audio = *engine_.Output(0).streams[0]->encoder;
+    EXPECT_NE(audio.flags & AV_CODEC_FLAG_QSCALE, 0);
+    EXPECT_EQ(audio.global_quality, 2 * FF_QP2LAMBDA);
+    EXPECT_EQ(audio.ch_layout.nb_channels, 6);  // the input's layout
+    EXPECT_EQ(audio.sample_rate, 48000);
+    EXPECT_EQ(audio.codec_tag, MKTAG('a', 'b', 'c', 'd'));
+    EXPECT_EQ(audio.time_base.den, 48000);
+    // Matroska wants global headers; AVI does not, unless asked.
+    EXPECT_NE(audio.flags & AV_CODEC_FLAG_GLOBAL_HEADER, 0);
+
+    engine_.ResetOptions();
+    ASSERT_TRUE(engine_.OpenInput(Fixture("clip.mp4")));
+    engine_.SetOption("ac", "1");
+    ASSERT_EQ(engine_.OpenOutput(Out("plain.avi"), false), 1) << engine_.LastErrorMessage();
+    EXPECT_EQ(engine_.Output(0).streams[0]->encoder->flags & AV_CODEC_FLAG_GLOBAL_HEADER, 0);
+    EXPECT_EQ(engine_.Output(0).streams[1]->encoder->ch_layout.nb_channels, 1);
+    engine_.SetOption("vglobal", "1");
+    ASSERT_EQ(engine_.OpenOutput(Out("global.avi"), false), 2) << engine_.LastErrorMessage();
+    EXPECT_NE(engine_.Output(1).streams[0]->encoder->flags & AV_CODEC_FLAG_GLOBAL_HEADER, 0);
 }
 
 TEST_F(FilesTest, WithoutAFrameRateVideoIsEncodedAtTwentyFive) {
