@@ -330,4 +330,8 @@ OptionPairs TranslateLegacyOption(std::string_view encoderName, std::string_view
     return {{std::string(name), std::string(value)}};
 }
 
+bool IsVideoOnlyLegacyOption(std::string_view name) {
+    return name == "b" || name == "maxrate" || name == "minrate" || name == "bufsize";
+}
+
 }  // namespace quillo::converter

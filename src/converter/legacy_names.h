@@ -26,4 +26,9 @@ std::vector<std::pair<std::string, std::string>> TranslateLegacyOption(std::stri
                                                                        std::string_view name,
                                                                        std::string_view value);
 
+// Options that were for video codecs only and now also belong to audio codecs ("b",
+// "maxrate", "minrate", "bufsize"). Set for audio as well, a video bit rate reaches the audio
+// encoder, which then refuses to open; they go to the video codecs only.
+bool IsVideoOnlyLegacyOption(std::string_view name);
+
 }  // namespace quillo::converter

@@ -93,7 +93,8 @@ int LibraryOptionContexts::KindSlot(AVMediaType type) {
 }
 
 LibraryOptionContexts::Outcome LibraryOptionContexts::SetGeneric(const std::string& name,
-                                                                 const std::string& value) {
+                                                                 const std::string& value,
+                                                                 bool videoOnly) {
     // Sets the option in every context given; the first refusal ends it.
     const auto setIn = [&](const std::vector<void*>& contexts, const std::string& optionName) {
         for (void* context : contexts) {
@@ -108,7 +109,8 @@ LibraryOptionContexts::Outcome LibraryOptionContexts::SetGeneric(const std::stri
     const AVClass* codecClass = avcodec.avcodec_get_class();
     std::vector<void*> codecs;
     for (const AVMediaType type : CodecTypes) {
-        if (Knows(codecClass, name, TypeFlags(type))) {
+        if ((!videoOnly || type == AVMEDIA_TYPE_VIDEO) &&
+            Knows(codecClass, name, TypeFlags(type))) {
             codecs.push_back(&Codec(type));
         }
     }
@@ -170,6 +172,18 @@ LibraryOptionContexts::Outcome LibraryOptionContexts::SetContainerPrivate(
     }
     containerPrivateOptions_.emplace_back(name, value);
     return Outcome::Set;
+}
+
+LibraryOptionContexts::Outcome LibraryOptionContexts::SetAnyContainerPrivate(
+    const std::string& name, const std::string& value) {
+    void* iteration = nullptr;
+    while (const AVOutputFormat* format = avformat.av_muxer_iterate(&iteration)) {
+        if (Knows(format->priv_class, name, 0)) {
+            containerPrivateOptions_.emplace_back(name, value);
+            return Outcome::Set;
+        }
+    }
+    return Outcome::NotFound;
 }
 
 void LibraryOptionContexts::CopyCodecOptions(AVMediaType type, AVCodecContext& target,

@@ -32,13 +32,16 @@ public:
     // Codec contexts by media type (video, audio, data, subtitle, attachment), then the
     // container, then the scaler, then the name without its a/v/s prefix. The name the
     // option was found under is remembered for copying.
-    Outcome SetGeneric(const std::string& name, const std::string& value);
+    Outcome SetGeneric(const std::string& name, const std::string& value, bool videoOnly = false);
     // A private option of the encoder that will be used for streams of this kind.
     Outcome SetPrivate(AVMediaType type, const AVCodec& encoder, const std::string& name,
                        const std::string& value);
     // A private option of the container format the next output will have.
     Outcome SetContainerPrivate(const AVOutputFormat& format, const std::string& name,
                                 const std::string& value);
+    // With the output format not known yet: kept when some muxer has such an option, and
+    // applied to the output whose muxer has it.
+    Outcome SetAnyContainerPrivate(const std::string& name, const std::string& value);
     const std::vector<std::string>& SetNames() const { return setNames_; }
 
     AVCodecContext& Codec(AVMediaType type) const;

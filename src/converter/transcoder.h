@@ -37,6 +37,7 @@ struct OutputStream {
     const AVCodec* codec = nullptr;  // chosen by name or guessed; null when none was found
     bool streamCopy = false;
     std::vector<std::string> bitstreamFilters;
+    AVRational sampleAspectRatio{0, 1};  // video: of stream and encoder alike
 };
 
 // One opened output container and its file.
@@ -121,12 +122,16 @@ private:
 
     // Output setup.
     void CreateOutputStreams(OutputFile& output);
-    OutputStream& NewStream(OutputFile& output, AVMediaType type, const AVCodec* codec);
+    // A stream is prepared completely before it joins its output, so a refusal on the way
+    // leaves the output and the option state as they were.
+    std::unique_ptr<OutputStream> PrepareStream(const OutputFile& output, AVMediaType type,
+                                                const AVCodec* codec) const;
+    OutputStream& AttachStream(OutputFile& output, std::unique_ptr<OutputStream> added,
+                               AVMediaType type);
     const AVCodec* ChooseEncoder(const OutputFile& output, AVMediaType type,
                                  const std::string& name, bool streamCopy) const;
     std::uint16_t* CopyMatrix(const QuantiserMatrix& matrix) const;
     void ApplyRateControlOverride(AVCodecContext& encoder) const;
-    void FinishStream(OutputStream& stream, AVMediaType type);
     void NewVideoStream(OutputFile& output);
     void NewAudioStream(OutputFile& output);
     void NewSubtitleStream(OutputFile& output);

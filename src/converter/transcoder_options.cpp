@@ -544,14 +544,15 @@ bool Transcoder::SetLibraryOption(const std::string& name, const std::string& va
         // the same name (libx264's text "level" over the generic number, say).
         auto outcome = SetEncoderPrivateOption(optionName, optionValue);
         if (outcome == LibraryOptionContexts::Outcome::NotFound) {
-            outcome = libraryOptions_->SetGeneric(optionName, optionValue);
+            outcome = libraryOptions_->SetGeneric(optionName, optionValue,
+                                                  IsVideoOnlyLegacyOption(optionName));
         }
         if (outcome == LibraryOptionContexts::Outcome::NotFound) {
             outcome = SetContainerPrivateOption(optionName, optionValue);
         }
         if (outcome == LibraryOptionContexts::Outcome::Refused) {
             avutil.av_log(nullptr, AV_LOG_ERROR, "Invalid value \"%s\" for option \"%s\"\n",
-                          optionValue.c_str(), optionName.c_str());
+                          trimmedValue.c_str(), trimmedName.c_str());
             return false;
         }
         if (outcome == LibraryOptionContexts::Outcome::NotFound) {
@@ -590,7 +591,7 @@ LibraryOptionContexts::Outcome Transcoder::SetEncoderPrivateOption(const std::st
 LibraryOptionContexts::Outcome Transcoder::SetContainerPrivateOption(const std::string& name,
                                                                      const std::string& value) {
     if (options_.fileFormat.empty()) {
-        return LibraryOptionContexts::Outcome::NotFound;
+        return libraryOptions_->SetAnyContainerPrivate(name, value);
     }
     const AVOutputFormat* format =
         media::lib::avformat.av_guess_format(options_.fileFormat.c_str(), nullptr, nullptr);

@@ -36,6 +36,15 @@ std::size_t PixelFormatCount(const AVPixelFormat* formats) {
     return count;
 }
 
+// A channel layout that releases what it holds.
+struct ChannelLayout {
+    AVChannelLayout value{};
+    ChannelLayout() = default;
+    ChannelLayout(const ChannelLayout&) = delete;
+    ChannelLayout& operator=(const ChannelLayout&) = delete;
+    ~ChannelLayout() { avutil.av_channel_layout_uninit(&value); }
+};
+
 std::uint32_t CodecTag(const std::string& tag) {
     return MKTAG(tag[0], tag[1], tag[2], tag[3]);
 }
@@ -90,6 +99,9 @@ int Transcoder::OpenOutput(const std::string& fileName, bool join) {
         if (join_) {
             throw MediaError("Cannot join more than one output file.");
         }
+        if (outputs_.size() >= static_cast<std::size_t>(MaxFiles)) {
+            throw MediaError("max output files " + std::to_string(MaxFiles) + " reached");
+        }
         auto output = std::make_unique<OutputFile>();
         output->fileName = fileName;
 
@@ -140,9 +152,7 @@ int Transcoder::OpenOutput(const std::string& fileName, bool join) {
         AVFormatContext& context = *added.context;
         SetMuxerOption(context, "preload", static_cast<std::int64_t>(options_.muxPreload * 1e6));
         context.max_delay = static_cast<int>(options_.muxMaxDelay * 1e6);
-        if (options_.loopOutput >= 0) {
-            SetMuxerOption(context, "loop", options_.loopOutput);
-        }
+        SetMuxerOption(context, "loop", options_.loopOutput);
         context.flags |= AVFMT_FLAG_NONBLOCK;
         libraryOptions_->CopyContainerOptions(context, AV_OPT_FLAG_ENCODING_PARAM);
         libraryOptions_->ApplyContainerPrivateOptions(context);
@@ -246,7 +256,39 @@ void Transcoder::CreateOutputStreams(OutputFile& output) {
     create(wantSubtitle && !options_.subtitleDisable, "subtitle", &Transcoder::NewSubtitleStream);
 }
 
-OutputStream& Transcoder::NewStream(OutputFile& output, AVMediaType type, const AVCodec* codec) {
+std::unique_ptr<OutputStream> Transcoder::PrepareStream(const OutputFile& output, AVMediaType type,
+                                                        const AVCodec* codec) const {
+    auto added = std::make_unique<OutputStream>();
+    added->codec = codec;
+    added->bitstreamFilters = type == AVMEDIA_TYPE_VIDEO   ? options_.videoBitstreamFilters
+                              : type == AVMEDIA_TYPE_AUDIO ? options_.audioBitstreamFilters
+                                                           : options_.subtitleBitstreamFilters;
+    added->streamCopy = type == AVMEDIA_TYPE_VIDEO   ? options_.videoStreamCopy
+                        : type == AVMEDIA_TYPE_AUDIO ? options_.audioStreamCopy
+                                                     : options_.subtitleStreamCopy;
+    if (!added->streamCopy) {
+        added->encoder.reset(avcodec.avcodec_alloc_context3(codec));
+        if (!added->encoder) {
+            throw MediaError("Could not alloc stream");
+        }
+        added->encoder->codec_type = type;
+        added->encoder->codec_id =
+            codec != nullptr ? codec->id
+                             : avformat.av_guess_codec(output.context->oformat, nullptr,
+                                                       output.fileName.c_str(), nullptr, type);
+        added->encoder->thread_count = 0;  // the libraries choose
+        const std::string& tag = type == AVMEDIA_TYPE_VIDEO   ? options_.videoCodecTag
+                                 : type == AVMEDIA_TYPE_AUDIO ? options_.audioCodecTag
+                                                              : options_.subtitleCodecTag;
+        if (!tag.empty()) {
+            added->encoder->codec_tag = CodecTag(tag);
+        }
+    }
+    return added;
+}
+
+OutputStream& Transcoder::AttachStream(OutputFile& output, std::unique_ptr<OutputStream> added,
+                                       AVMediaType type) {
     if (output.context->nb_streams >= MaxStreams) {
         throw MediaError("Could not alloc stream");
     }
@@ -254,76 +296,49 @@ OutputStream& Transcoder::NewStream(OutputFile& output, AVMediaType type, const 
     if (stream == nullptr) {
         throw MediaError("Could not alloc stream");
     }
-    stream->id = options_.streamIdMap[stream->index];
-    auto added = std::make_unique<OutputStream>();
+    // Nothing below can fail: the stream and the option state change together.
     added->stream = stream;
-    added->codec = codec;
+    stream->id = options_.streamIdMap[stream->index];
     stream->codecpar->codec_type = type;
+    stream->sample_aspect_ratio = added->sampleAspectRatio;
+    stream->codecpar->sample_aspect_ratio = added->sampleAspectRatio;
 
-    std::vector<std::string>* filters = type == AVMEDIA_TYPE_VIDEO ? &options_.videoBitstreamFilters
-                                        : type == AVMEDIA_TYPE_AUDIO
-                                            ? &options_.audioBitstreamFilters
-                                            : &options_.subtitleBitstreamFilters;
-    added->bitstreamFilters = std::move(*filters);
-    filters->clear();
-
-    const bool copy = type == AVMEDIA_TYPE_VIDEO   ? options_.videoStreamCopy
-                      : type == AVMEDIA_TYPE_AUDIO ? options_.audioStreamCopy
-                                                   : options_.subtitleStreamCopy;
-    added->streamCopy = copy;
-    if (!copy) {
-        added->encoder.reset(avcodec.avcodec_alloc_context3(codec));
-        if (!added->encoder) {
-            throw MediaError("Could not alloc stream");
-        }
-        added->encoder->codec_type = type;
-        if (codec != nullptr) {
-            added->encoder->codec_id = codec->id;
-        } else {
-            added->encoder->codec_id = avformat.av_guess_codec(
-                output.context->oformat, nullptr, output.fileName.c_str(), nullptr, type);
-        }
-        added->encoder->thread_count = 0;  // the libraries choose
-    }
-    const std::string& tag = type == AVMEDIA_TYPE_VIDEO   ? options_.videoCodecTag
-                             : type == AVMEDIA_TYPE_AUDIO ? options_.audioCodecTag
-                                                          : options_.subtitleCodecTag;
-    if (!tag.empty()) {
-        stream->codecpar->codec_tag = CodecTag(tag);
-        if (added->encoder) {
-            added->encoder->codec_tag = CodecTag(tag);
-        }
-    }
-    output.streams.push_back(std::move(added));
-    return *output.streams.back();
-}
-
-void Transcoder::FinishStream(OutputStream& added, AVMediaType type) {
-    std::string& language = type == AVMEDIA_TYPE_VIDEO   ? options_.videoLanguage
-                            : type == AVMEDIA_TYPE_AUDIO ? options_.audioLanguage
-                                                         : options_.subtitleLanguage;
-    if (!language.empty()) {
-        avutil.av_dict_set(&added.stream->metadata, "language", language.c_str(), 0);
-        language.clear();
-    }
+    std::string* tag = &options_.subtitleCodecTag;
+    std::string* language = &options_.subtitleLanguage;
     switch (type) {
         case AVMEDIA_TYPE_VIDEO:
+            tag = &options_.videoCodecTag;
+            language = &options_.videoLanguage;
+            options_.videoBitstreamFilters.clear();
             options_.videoDisable = false;
             options_.videoCodecName.clear();
             options_.videoStreamCopy = false;
             options_.framePixelFormat = AV_PIX_FMT_NONE;
             break;
         case AVMEDIA_TYPE_AUDIO:
+            tag = &options_.audioCodecTag;
+            language = &options_.audioLanguage;
+            options_.audioBitstreamFilters.clear();
             options_.audioDisable = false;
             options_.audioCodecName.clear();
             options_.audioStreamCopy = false;
             break;
         default:
+            options_.subtitleBitstreamFilters.clear();
             options_.subtitleDisable = false;
             options_.subtitleCodecName.clear();
             options_.subtitleStreamCopy = false;
             break;
     }
+    if (!tag->empty()) {
+        stream->codecpar->codec_tag = CodecTag(*tag);
+    }
+    if (!language->empty()) {
+        avutil.av_dict_set(&stream->metadata, "language", language->c_str(), 0);
+        language->clear();
+    }
+    output.streams.push_back(std::move(added));
+    return *output.streams.back();
 }
 
 const AVCodec* Transcoder::ChooseEncoder(const OutputFile& output, AVMediaType type,
@@ -343,8 +358,8 @@ const AVCodec* Transcoder::ChooseEncoder(const OutputFile& output, AVMediaType t
 void Transcoder::NewVideoStream(OutputFile& output) {
     const AVCodec* codec = ChooseEncoder(output, AVMEDIA_TYPE_VIDEO, options_.videoCodecName,
                                          options_.videoStreamCopy);
-    OutputStream& added = NewStream(output, AVMEDIA_TYPE_VIDEO, codec);
-    AVStream& stream = *added.stream;
+    std::unique_ptr<OutputStream> prepared = PrepareStream(output, AVMEDIA_TYPE_VIDEO, codec);
+    OutputStream& added = *prepared;
 
     // The picture's display shape as a pixel shape, in small terms.
     const double pixelAspect =
@@ -352,11 +367,13 @@ void Transcoder::NewVideoStream(OutputFile& output) {
             ? options_.frameAspectRatio * options_.frameHeight / options_.frameWidth
             : options_.frameAspectRatio * 3.0 / 4.0;
     const AVRational sampleAspect = avutil.av_d2q(pixelAspect, 255);
-    stream.sample_aspect_ratio = sampleAspect;
-    stream.codecpar->sample_aspect_ratio = sampleAspect;
+    added.sampleAspectRatio = sampleAspect;
 
     if (!added.streamCopy) {
         AVCodecContext& encoder = *added.encoder;
+        libraryOptions_->CopyCodecOptions(AVMEDIA_TYPE_VIDEO, encoder,
+                                          AV_OPT_FLAG_VIDEO_PARAM | AV_OPT_FLAG_ENCODING_PARAM);
+        libraryOptions_->ApplyPrivateOptions(AVMEDIA_TYPE_VIDEO, encoder);
         const AVOutputFormat& format = *output.context->oformat;
         if ((options_.videoGlobalHeader & 1) != 0 ||
             (options_.videoGlobalHeader == 0 && (format.flags & AVFMT_GLOBALHEADER) != 0)) {
@@ -367,9 +384,6 @@ void Transcoder::NewVideoStream(OutputFile& output) {
             encoder.flags2 |= AV_CODEC_FLAG2_LOCAL_HEADER;
             libraryOptions_->Codec(AVMEDIA_TYPE_VIDEO).flags2 |= AV_CODEC_FLAG2_LOCAL_HEADER;
         }
-        libraryOptions_->CopyCodecOptions(AVMEDIA_TYPE_VIDEO, encoder,
-                                          AV_OPT_FLAG_VIDEO_PARAM | AV_OPT_FLAG_ENCODING_PARAM);
-        libraryOptions_->ApplyPrivateOptions(AVMEDIA_TYPE_VIDEO, encoder);
 
         AVRational frameRate = options_.frameRate.num > 0 && options_.frameRate.den > 0
                                    ? options_.frameRate
@@ -424,41 +438,38 @@ void Transcoder::NewVideoStream(OutputFile& output) {
             encoder.flags |= AV_CODEC_FLAG_PASS2;
         }
     }
-    FinishStream(added, AVMEDIA_TYPE_VIDEO);
+    AttachStream(output, std::move(prepared), AVMEDIA_TYPE_VIDEO);
 }
 
 void Transcoder::NewAudioStream(OutputFile& output) {
     const AVCodec* codec = ChooseEncoder(output, AVMEDIA_TYPE_AUDIO, options_.audioCodecName,
                                          options_.audioStreamCopy);
-    OutputStream& added = NewStream(output, AVMEDIA_TYPE_AUDIO, codec);
-    AVCodecParameters& parameters = *added.stream->codecpar;
+    std::unique_ptr<OutputStream> prepared = PrepareStream(output, AVMEDIA_TYPE_AUDIO, codec);
 
     // Keep the input's layout only when it has the channel count asked for.
-    AVChannelLayout layout{};
+    ChannelLayout layout;
     if (options_.audioChannelLayout != 0 &&
         std::popcount(options_.audioChannelLayout) == options_.audioChannels) {
-        avutil.av_channel_layout_from_mask(&layout, options_.audioChannelLayout);
+        avutil.av_channel_layout_from_mask(&layout.value, options_.audioChannelLayout);
     } else {
-        avutil.av_channel_layout_default(&layout, options_.audioChannels);
+        avutil.av_channel_layout_default(&layout.value, options_.audioChannels);
     }
 
-    if (added.streamCopy) {
-        avutil.av_channel_layout_copy(&parameters.ch_layout, &layout);
-        parameters.sample_rate = options_.audioSampleRate;
-    } else {
-        AVCodecContext& encoder = *added.encoder;
-        if ((output.context->oformat->flags & AVFMT_GLOBALHEADER) != 0) {
-            encoder.flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
-        }
+    if (!prepared->streamCopy) {
+        AVCodecContext& encoder = *prepared->encoder;
         libraryOptions_->CopyCodecOptions(AVMEDIA_TYPE_AUDIO, encoder,
                                           AV_OPT_FLAG_AUDIO_PARAM | AV_OPT_FLAG_ENCODING_PARAM);
         libraryOptions_->ApplyPrivateOptions(AVMEDIA_TYPE_AUDIO, encoder);
+        // After the copied options, which may carry a whole "flags" value.
+        if ((output.context->oformat->flags & AVFMT_GLOBALHEADER) != 0) {
+            encoder.flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+        }
         if (options_.audioQScale > -99999.0F) {
             encoder.flags |= AV_CODEC_FLAG_QSCALE;
             encoder.global_quality = static_cast<int>(FF_QP2LAMBDA * options_.audioQScale);
         }
         avutil.av_channel_layout_uninit(&encoder.ch_layout);
-        avutil.av_channel_layout_copy(&encoder.ch_layout, &layout);
+        avutil.av_channel_layout_copy(&encoder.ch_layout, &layout.value);
         encoder.sample_fmt = options_.audioSampleFormat;
         encoder.sample_rate = options_.audioSampleRate;
         if (codec != nullptr && codec->sample_fmts != nullptr) {
@@ -488,20 +499,24 @@ void Transcoder::NewAudioStream(OutputFile& output) {
         }
         encoder.time_base = AVRational{1, encoder.sample_rate > 0 ? encoder.sample_rate : 1};
     }
-    avutil.av_channel_layout_uninit(&layout);
-    FinishStream(added, AVMEDIA_TYPE_AUDIO);
+    OutputStream& added = AttachStream(output, std::move(prepared), AVMEDIA_TYPE_AUDIO);
+    if (added.streamCopy) {
+        AVCodecParameters& parameters = *added.stream->codecpar;
+        avutil.av_channel_layout_copy(&parameters.ch_layout, &layout.value);
+        parameters.sample_rate = options_.audioSampleRate;
+    }
 }
 
 void Transcoder::NewSubtitleStream(OutputFile& output) {
     const AVCodec* codec = ChooseEncoder(output, AVMEDIA_TYPE_SUBTITLE, options_.subtitleCodecName,
                                          options_.subtitleStreamCopy);
-    OutputStream& added = NewStream(output, AVMEDIA_TYPE_SUBTITLE, codec);
-    if (!added.streamCopy) {
-        libraryOptions_->CopyCodecOptions(AVMEDIA_TYPE_SUBTITLE, *added.encoder,
+    std::unique_ptr<OutputStream> prepared = PrepareStream(output, AVMEDIA_TYPE_SUBTITLE, codec);
+    if (!prepared->streamCopy) {
+        libraryOptions_->CopyCodecOptions(AVMEDIA_TYPE_SUBTITLE, *prepared->encoder,
                                           AV_OPT_FLAG_SUBTITLE_PARAM | AV_OPT_FLAG_ENCODING_PARAM);
-        libraryOptions_->ApplyPrivateOptions(AVMEDIA_TYPE_SUBTITLE, *added.encoder);
+        libraryOptions_->ApplyPrivateOptions(AVMEDIA_TYPE_SUBTITLE, *prepared->encoder);
     }
-    FinishStream(added, AVMEDIA_TYPE_SUBTITLE);
+    AttachStream(output, std::move(prepared), AVMEDIA_TYPE_SUBTITLE);
 }
 
 std::uint16_t* Transcoder::CopyMatrix(const QuantiserMatrix& matrix) const {

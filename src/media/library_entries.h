@@ -65,7 +65,8 @@
     FUNCTION(av_guess_codec)                 \
     FUNCTION(av_filename_number_test)        \
     FUNCTION(av_seek_frame)                  \
-    FUNCTION(av_dump_format)
+    FUNCTION(av_dump_format)                 \
+    FUNCTION(av_muxer_iterate)
 
 #define QUILLO_AVUTIL_ENTRIES(FUNCTION)   \
     FUNCTION(avutil_version)              \

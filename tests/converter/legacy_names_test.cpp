@@ -60,7 +60,9 @@ TEST(LegacyNamesTest, VorbisBecomesLibvorbisWhenTheLibraryHasIt) {
 }
 
 TEST(LegacyNamesTest, VorbisStaysWithoutLibavcodec) {
-    ASSERT_EQ(lib::avcodec.avcodec_find_encoder_by_name, nullptr);
+    if (lib::avcodec.avcodec_find_encoder_by_name != nullptr) {
+        GTEST_SKIP() << "needs a process without the libraries, as ctest runs each test";
+    }
     EXPECT_EQ(SuccessorEncoderName("vorbis"), "vorbis");
     EXPECT_EQ(SuccessorEncoderName("libfaac"), "aac");
 }

@@ -242,6 +242,78 @@ TEST_F(FilesTest, AudioStreamAndHeaderSettings) {
     EXPECT_NE(engine_.Output(1).streams[0]->encoder->flags & AV_CODEC_FLAG_GLOBAL_HEADER, 0);
 }
 
+TEST_F(FilesTest, VideoBitRatesStayWithTheVideo) {
+    ASSERT_TRUE(engine_.OpenInput(Fixture("clip.mp4")));
+    engine_.SetOption("vcodec", "mpeg2video");
+    engine_.SetOption("acodec", "mp2");
+    engine_.SetOption("b", "3000000");
+    engine_.SetOption("ab", "128000");
+    ASSERT_EQ(engine_.OpenOutput(Out("rates.mpg"), false), 1) << engine_.LastErrorMessage();
+    const OutputFile& output = engine_.Output(0);
+    EXPECT_EQ(output.streams[0]->encoder->bit_rate, 3000000);
+    EXPECT_EQ(output.streams[1]->encoder->bit_rate, 128000);
+    // Both encoders take their settings.
+    for (const auto& stream : output.streams) {
+        EXPECT_GE(lib::avcodec.avcodec_open2(stream->encoder.get(), stream->codec, nullptr), 0)
+            << stream->codec->name;
+    }
+}
+
+TEST_F(FilesTest, MuxerOptionsWaitForTheFormatTheNameGives) {
+    EXPECT_TRUE(engine_.SetLibraryOption("muxrate", "10080000"));
+    engine_.SetOption("s", "320x240");
+    ASSERT_EQ(engine_.OpenOutput(Out("guessed.mpg"), false), 1) << engine_.LastErrorMessage();
+    std::int64_t muxRate = 0;
+    ASSERT_GE(
+        lib::avutil.av_opt_get_int(engine_.Output(0).context->priv_data, "muxrate", 0, &muxRate),
+        0);
+    EXPECT_EQ(muxRate, 10080000);
+    EXPECT_FALSE(engine_.SetLibraryOption("no_muxer_has_this", "1"));
+}
+
+TEST_F(FilesTest, RefusedNewStreamLeavesTheOutputAsItWas) {
+    ASSERT_TRUE(engine_.OpenInput(Fixture("clip.mp4")));
+    ASSERT_EQ(engine_.OpenOutput(Out("kept.mkv"), false), 1) << engine_.LastErrorMessage();
+    const std::size_t streams = engine_.Output(0).streams.size();
+    engine_.SetOption("rc_override", "not,a,group");
+    engine_.SetOption("vcodec", "mpeg4");
+    engine_.SetOption("vlang", "eng");
+    EXPECT_EQ(Refusal("newvideo", ""), "error parsing rc_override");
+    EXPECT_EQ(engine_.Output(0).streams.size(), streams);
+    EXPECT_EQ(engine_.Output(0).context->nb_streams, streams);
+    EXPECT_EQ(engine_.Options().videoCodecName, "mpeg4");
+    EXPECT_EQ(engine_.Options().videoLanguage, "eng");
+}
+
+TEST_F(FilesTest, GlobalHeaderSurvivesCopiedFlags) {
+    ASSERT_TRUE(engine_.OpenInput(Fixture("clip.mp4")));
+    engine_.SetOption("flags", "+mv4");
+    ASSERT_EQ(engine_.OpenOutput(Out("flags.mp4"), false), 1) << engine_.LastErrorMessage();
+    for (const auto& stream : engine_.Output(0).streams) {
+        EXPECT_NE(stream->encoder->flags & AV_CODEC_FLAG_GLOBAL_HEADER, 0) << stream->codec->name;
+    }
+    EXPECT_NE(engine_.Output(0).streams[0]->encoder->flags & AV_CODEC_FLAG_4MV, 0);
+}
+
+TEST_F(FilesTest, LoopCountReachesTheMuxer) {
+    engine_.SetOption("s", "64x48");
+    ASSERT_EQ(engine_.OpenOutput(Out("once.gif"), false), 1) << engine_.LastErrorMessage();
+    std::int64_t loop = 0;
+    ASSERT_GE(lib::avutil.av_opt_get_int(engine_.Output(0).context->priv_data, "loop", 0, &loop),
+              0);
+    EXPECT_EQ(loop, -1);  // plays once, the default
+}
+
+TEST_F(FilesTest, AtMostTwentyOutputs) {
+    for (int i = 0; i < MaxFiles; ++i) {
+        engine_.SetOption("vn", "1");
+        ASSERT_EQ(engine_.OpenOutput(Out("out" + std::to_string(i) + ".mka"), false), i + 1)
+            << engine_.LastErrorMessage();
+    }
+    EXPECT_EQ(engine_.OpenOutput(Out("one-too-many.mka"), false), -1);
+    EXPECT_EQ(engine_.LastErrorMessage(), "max output files 20 reached");
+}
+
 TEST_F(FilesTest, WithoutAFrameRateVideoIsEncodedAtTwentyFive) {
     engine_.SetOption("s", "320x240");
     ASSERT_EQ(engine_.OpenOutput(Out("nothing.avi"), false), 1) << engine_.LastErrorMessage();
@@ -406,7 +478,7 @@ TEST_F(FilesTest, EveryBuiltInPresetOpensTheEncoder) {
     }
 }
 
-TEST_F(FilesTest, SlowPresetSettingsReachTheEncoder) {
+TEST_F(FilesTest, BaselinePresetSettingsReachTheEncoder) {
     ASSERT_TRUE(engine_.OpenInput(Fixture("clip.mp4")));
     engine_.SetOption("vcodec", "libx264");
     engine_.SetOption("vpre", "baseline");
