@@ -68,6 +68,18 @@ void GlobalObject::SetVersionText(const std::string& text) {
     }
 }
 
+void GlobalObject::SetHelpAddress(const std::string& address) {
+    if (!address.empty()) {
+        helpAddress_ = address;
+    }
+}
+
+void GlobalObject::SetProductAddress(const std::string& address) {
+    if (!address.empty()) {
+        productAddress_ = address;
+    }
+}
+
 void GlobalObject::PrepareConfigFolder() const {
     for (const auto& folder : {settingsFile_.parent_path(), catalogueFile_.parent_path()}) {
         std::error_code error;

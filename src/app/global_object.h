@@ -20,6 +20,9 @@ public:
     const std::filesystem::path& CatalogueFile() const { return catalogueFile_; }
     const std::string& Title() const { return title_; }
     const std::string& VersionText() const { return versionText_; }
+    // The online help and product pages; empty until the project has them.
+    const std::string& HelpAddress() const { return helpAddress_; }
+    const std::string& ProductAddress() const { return productAddress_; }
     profiles::ProfileFiles Files() const { return {settingsFile_, catalogueFile_}; }
 
     // Too short values are ignored: paths of 3 characters or less, empty texts.
@@ -27,6 +30,8 @@ public:
     void SetCatalogueFile(const std::filesystem::path& path);
     void SetTitle(const std::string& title);
     void SetVersionText(const std::string& text);
+    void SetHelpAddress(const std::string& address);
+    void SetProductAddress(const std::string& address);
 
     // First use: creates the config folder, copies the shipped catalogue into it when it is
     // missing there, and writes the initial program settings when there is no settings file.
@@ -51,6 +56,8 @@ private:
     std::filesystem::path catalogueFile_;
     std::string title_ = "Quillo Video Converter";
     std::string versionText_ = " ver 1.80 ";
+    std::string helpAddress_;
+    std::string productAddress_;
 };
 
 }  // namespace quillo::app

@@ -1,6 +1,7 @@
 #include "profiles/ini_file.h"
 
 #include <fcntl.h>
+#include <stdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -234,10 +235,17 @@ std::string CreateFileAtomically(const std::filesystem::path& path, std::string_
     if (temporary.empty()) {
         return reason;
     }
-    // link() refuses an existing target, so a file that appeared meanwhile is kept.
-    if (link(temporary.c_str(), path.c_str()) != 0) {
-        reason = errno == EEXIST ? "exists" : SystemReason();
+    // Both refuse an existing target, so a file that appeared meanwhile is kept. Some file
+    // systems have no hard links; renameat2 then still gives the same guarantee.
+    if (link(temporary.c_str(), path.c_str()) == 0) {
+        unlink(temporary.c_str());
+        return {};
     }
+    if (errno != EEXIST &&
+        renameat2(AT_FDCWD, temporary.c_str(), AT_FDCWD, path.c_str(), RENAME_NOREPLACE) == 0) {
+        return {};
+    }
+    reason = errno == EEXIST ? "exists" : SystemReason();
     unlink(temporary.c_str());
     return reason;
 }

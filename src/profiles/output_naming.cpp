@@ -8,6 +8,7 @@
 
 #include "media/media_error.h"
 #include "profiles/ini_file.h"
+#include "profiles/settings_keys.h"
 
 namespace quillo::profiles {
 
@@ -55,9 +56,11 @@ std::filesystem::path MakeOutputFileName(const ProfileFiles& files,
                                          const std::string& extension, Prompter& prompter,
                                          OutputNameBook* book) {
     const IniFile settings(files.Settings);
-    std::string folder =
-        settings.ReadString("settings", "OutPutDir", DefaultOutputFolder().string());
-    if (!CreateFolder(folder)) {
+    std::string folder = settings.ReadString(settings::Section, settings::OutputFolder,
+                                             DefaultOutputFolder().string());
+    // A relative folder (a Windows "c:\\korvana" among them) would move with the working
+    // folder; it counts as a folder that cannot be made.
+    if (!std::filesystem::path(folder).is_absolute() || !CreateFolder(folder)) {
         const std::filesystem::path fallback = DefaultOutputFolder();
         prompter.Warn("Warning", "Cannot create output directory:" + folder +
                                      ".It will create default directory " + fallback.string() +
@@ -65,7 +68,7 @@ std::filesystem::path MakeOutputFileName(const ProfileFiles& files,
         if (!CreateFolder(fallback)) {
             throw media::MediaError("Cannot create output directory:" + fallback.string());
         }
-        settings.WriteString("settings", "OutPutDir", fallback.string());
+        settings.WriteString(settings::Section, settings::OutputFolder, fallback.string());
         // The folder that failed would give a name nothing can be written to.
         folder = fallback.string();
     }

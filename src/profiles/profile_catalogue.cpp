@@ -4,6 +4,7 @@
 
 #include "media/value_text.h"
 #include "profiles/ini_file.h"
+#include "profiles/settings_keys.h"
 
 namespace quillo::profiles {
 
@@ -77,18 +78,20 @@ std::string FormatSection(int code) {
 std::vector<std::string> ReadValueList(const ProfileFiles& files, int code,
                                        const std::string& key) {
     const std::string text = IniFile(files.Catalogue).ReadString(FormatSection(code), key, "null");
-    if (text == "null") {
+    if (text == "null" || media::Trim(text).empty()) {
         return {};
     }
     return media::SplitValueList(text);
 }
 
 int CurrentFormatCode(const ProfileFiles& files) {
-    return IniFile(files.Settings).ReadInteger("settings", "FormatCode", DefaultFormatCode);
+    return IniFile(files.Settings)
+        .ReadInteger(settings::Section, settings::FormatCode, DefaultFormatCode);
 }
 
 std::string CurrentFormatName(const ProfileFiles& files) {
-    return IniFile(files.Settings).ReadString("settings", "FormatName", DefaultFormatName);
+    return IniFile(files.Settings)
+        .ReadString(settings::Section, settings::FormatName, DefaultFormatName);
 }
 
 std::string CurrentSection(const ProfileFiles& files) {
@@ -105,8 +108,8 @@ std::string CurrentZoom(const ProfileFiles& files) {
 
 void StoreCurrentProfile(const ProfileFiles& files, int code, const std::string& name) {
     const IniFile settings(files.Settings);
-    settings.WriteString("settings", "FormatName", name);
-    settings.WriteInteger("settings", "FormatCode", code);
+    settings.WriteString(settings::Section, settings::FormatName, name);
+    settings.WriteInteger(settings::Section, settings::FormatCode, code);
 }
 
 }  // namespace quillo::profiles

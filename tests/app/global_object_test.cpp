@@ -19,6 +19,7 @@ using testing::WriteFile;
 const std::filesystem::path DataFolder = QUILLO_DATA_DIR;
 
 TEST(GlobalObject, ConfigFolderFollowsTheEnvironment) {
+    const testing::ScopedEnvironment environment({"HOME", "QUILLO_CONFIG_DIR", "XDG_CONFIG_HOME"});
     setenv("HOME", "/home/someone", 1);
     unsetenv("QUILLO_CONFIG_DIR");
     unsetenv("XDG_CONFIG_HOME");
@@ -53,6 +54,11 @@ TEST(GlobalObject, TitleVersionAndSetters) {
     EXPECT_EQ(global.Files().Catalogue, "/cfg/quilloxvidformat.ini");
     EXPECT_EQ(GlobalObject::RightPart("korvana", 3), "ana");
     EXPECT_EQ(GlobalObject::RightPart("ab", 3), "ab");
+    global.SetHelpAddress("file:///usr/share/doc/quillo/index.html");
+    global.SetHelpAddress("");
+    EXPECT_EQ(global.HelpAddress(), "file:///usr/share/doc/quillo/index.html");
+    global.SetProductAddress("");
+    EXPECT_EQ(global.ProductAddress(), "");
 }
 
 TEST(GlobalObject, WritableFolderTestLeavesNothingBehind) {

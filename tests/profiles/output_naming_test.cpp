@@ -70,6 +70,7 @@ TEST_F(NamingTest, MissingOutputFolderIsCreatedWithItsParents) {
 }
 
 TEST_F(NamingTest, AFolderThatCannotBeMadeFallsBackToTheDefaultAfterAWarning) {
+    const testing::ScopedEnvironment home({"HOME"});
     setenv("HOME", folder_.Path().c_str(), 1);
     WriteFile(folder_ / "file", "x");
     const std::string bad = (folder_ / "file" / "sub").string();
@@ -85,7 +86,25 @@ TEST_F(NamingTest, AFolderThatCannotBeMadeFallsBackToTheDefaultAfterAWarning) {
     EXPECT_TRUE(std::filesystem::is_directory(fallback));
 }
 
+TEST_F(NamingTest, ARelativeFolderFallsBackToTheDefault) {
+    const testing::ScopedEnvironment home({"HOME"});
+    setenv("HOME", folder_.Path().c_str(), 1);
+    // A settings file from Windows, read in a working folder of its own.
+    const auto work = folder_ / "work";
+    std::filesystem::create_directory(work);
+    const auto previous = std::filesystem::current_path();
+    std::filesystem::current_path(work);
+    IniFile(files_.Settings).WriteString("settings", "OutPutDir", "c:\\korvana");
+    const auto name = Name("/v/clip.mpg");
+    std::filesystem::current_path(previous);
+
+    EXPECT_EQ(name, folder_ / "korvana" / "clip_(new).avi");
+    EXPECT_EQ(prompter_.warnings.size(), 1u);
+    EXPECT_TRUE(std::filesystem::is_empty(work));
+}
+
 TEST_F(NamingTest, NoStoredFolderMeansTheDefaultOne) {
+    const testing::ScopedEnvironment home({"HOME"});
     setenv("HOME", folder_.Path().c_str(), 1);
     std::filesystem::remove(files_.Settings);
     EXPECT_EQ(DefaultOutputFolder(), folder_ / "korvana");
@@ -94,6 +113,7 @@ TEST_F(NamingTest, NoStoredFolderMeansTheDefaultOne) {
 
 TEST_F(NamingTest, ADefaultFolderThatCannotBeMadeEitherIsAnError) {
     WriteFile(folder_ / "home", "not a folder");
+    const testing::ScopedEnvironment home({"HOME"});
     setenv("HOME", (folder_ / "home").c_str(), 1);
     IniFile(files_.Settings).WriteString("settings", "OutPutDir", (folder_ / "home/x").string());
     const std::string before = testing::ReadFile(files_.Settings);

@@ -2,11 +2,14 @@
 
 #include <stdlib.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <initializer_list>
 #include <sstream>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace quillo::testing {
 
@@ -45,5 +48,35 @@ inline std::string ReadFile(const std::filesystem::path& path) {
     content << stream.rdbuf();
     return content.str();
 }
+
+// Restores the named environment variables, set or unset, when it goes.
+class ScopedEnvironment {
+public:
+    explicit ScopedEnvironment(std::initializer_list<const char*> names) {
+        for (const char* name : names) {
+            const char* value = std::getenv(name);
+            saved_.push_back({name, value != nullptr, value != nullptr ? value : ""});
+        }
+    }
+    ~ScopedEnvironment() {
+        for (const Saved& saved : saved_) {
+            if (saved.wasSet) {
+                setenv(saved.name.c_str(), saved.value.c_str(), 1);
+            } else {
+                unsetenv(saved.name.c_str());
+            }
+        }
+    }
+    ScopedEnvironment(const ScopedEnvironment&) = delete;
+    ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
+
+private:
+    struct Saved {
+        std::string name;
+        bool wasSet;
+        std::string value;
+    };
+    std::vector<Saved> saved_;
+};
 
 }  // namespace quillo::testing
