@@ -102,7 +102,7 @@ bool LibraryLoader::LoadLibrary(LibraryIndex index) {
     LibraryStatus& status = Status(index);
     const std::string fileName = LibraryFileName(index);
 
-    if (status.handle == nullptr) {
+    if (status.holders == 0) {
         LoadResult result = LoadLibraryFrom(folder_, fileName);
         if (result.handle == nullptr) {
             const std::string shownName =
@@ -111,21 +111,16 @@ bool LibraryLoader::LoadLibrary(LibraryIndex index) {
             return false;
         }
         status.handle = result.handle;
-    }
-
-    if (!status.bound) {
         try {
             item.bind(fileName, status.handle);
-            status.bound = true;
         } catch (const MediaError& error) {
             lastErrorMessage_ = error.what();
+            // Also resets the entries the failed binding had already resolved.
+            CloseLibrary(index);
+            return false;
         }
     }
-    if (!status.bound) {
-        // Also resets the entries the failed binding had already resolved.
-        UnloadLibrary(index);
-        return false;
-    }
+    ++status.holders;
 
     for (const auto& hook : hooks_[static_cast<std::size_t>(index)]) {
         hook();
@@ -138,8 +133,12 @@ bool LibraryLoader::LoadLibraries(LibrarySet set) {
     for (int position = 0; position < LibraryCount; ++position) {
         const LibraryIndex index = IndexAt(position);
         if (set.Contains(index) && !LoadLibrary(index)) {
-            // All or nothing: libraries of the set loaded earlier, by anyone, go too.
-            UnloadLibraries(set);
+            // All or nothing, but only for this call: holds others took stay.
+            for (int taken = 0; taken < position; ++taken) {
+                if (set.Contains(IndexAt(taken))) {
+                    UnloadLibrary(IndexAt(taken));
+                }
+            }
             return false;
         }
     }
@@ -147,8 +146,7 @@ bool LibraryLoader::LoadLibraries(LibrarySet set) {
 }
 
 bool LibraryLoader::LibraryLoaded(LibraryIndex index) const {
-    const LibraryStatus& status = Status(index);
-    return status.handle != nullptr && status.bound;
+    return Status(index).holders > 0;
 }
 
 bool LibraryLoader::LibrariesLoaded(LibrarySet set) const {
@@ -162,14 +160,21 @@ bool LibraryLoader::LibrariesLoaded(LibrarySet set) const {
     return true;
 }
 
-void LibraryLoader::UnloadLibrary(LibraryIndex index) {
+void LibraryLoader::CloseLibrary(LibraryIndex index) {
     LibraryStatus& status = Status(index);
     // The entries are reset even when binding failed half-way.
     Item(index).unbind();
-    status.bound = false;
+    status.holders = 0;
     if (status.handle != nullptr) {
         dlclose(status.handle);
         status.handle = nullptr;
+    }
+}
+
+void LibraryLoader::UnloadLibrary(LibraryIndex index) {
+    LibraryStatus& status = Status(index);
+    if (status.holders > 0 && --status.holders == 0) {
+        CloseLibrary(index);
     }
 }
 

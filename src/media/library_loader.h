@@ -26,7 +26,10 @@ using LibraryTable = std::array<LibraryItem, LibraryCount>;
 LibraryTable DefaultLibraryTable();
 
 // Loads media libraries at run time and binds their entry points into the tables of
-// library_bindings.h. A set loads all or nothing. Used from the main thread.
+// library_bindings.h. A set loads all or nothing. Each successful load of a set holds each of
+// its libraries once; a library is unbound and closed only when its last holder lets go, so
+// one user's failed or finished set cannot pull a library from under another's live objects.
+// Used from the main thread.
 class LibraryLoader {
 public:
     explicit LibraryLoader(LibraryTable table = DefaultLibraryTable());
@@ -38,9 +41,12 @@ public:
     void SetLibraryFolder(std::filesystem::path folder);
     const std::filesystem::path& LibraryFolder() const { return folder_; }
 
+    // On failure it releases only the holds it took itself.
     bool LoadLibraries(LibrarySet set);
     bool LibraryLoaded(LibraryIndex index) const;
     bool LibrariesLoaded(LibrarySet set) const;
+    // Release one hold of the library, or of each library of the set; a library nobody
+    // holds is left alone.
     void UnloadLibrary(LibraryIndex index);
     void UnloadLibraries(LibrarySet set);
 
@@ -56,10 +62,12 @@ public:
 private:
     struct LibraryStatus {
         void* handle = nullptr;
-        bool bound = false;
+        int holders = 0;  // > 0 only while open and bound
     };
 
+    // Takes one hold of the library, opening and binding it for its first holder.
     bool LoadLibrary(LibraryIndex index);
+    void CloseLibrary(LibraryIndex index);
     const LibraryItem& Item(LibraryIndex index) const;
     LibraryStatus& Status(LibraryIndex index);
     const LibraryStatus& Status(LibraryIndex index) const;

@@ -1,8 +1,10 @@
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -42,8 +44,13 @@ protected:
         loader_.SetLibraryFolder(folder_);
     }
 
+    // Every hold a test took goes, so no binding outlives its test.
     void TearDown() override {
-        loader_.UnloadLibraries(PlayerLibrarySet | LibrarySet{LibraryIndex::avdevice});
+        const LibrarySet all = PlayerLibrarySet | LibrarySet{LibraryIndex::avdevice};
+        while (std::any_of(std::begin(AllIndexes), std::end(AllIndexes),
+                           [&](LibraryIndex index) { return loader_.LibraryLoaded(index); })) {
+            loader_.UnloadLibraries(all);
+        }
     }
 
     // Puts the stand-in for index into the library folder under the name the loader wants.
@@ -189,15 +196,88 @@ TEST_F(LibraryLoaderTest, LibraryLackingAnExportEndsUnloadedWithTheExportNamed) 
     ExpectNothingLoaded();
 }
 
-TEST_F(LibraryLoaderTest, FailedPlayerLoadAlsoUnloadsTheConverterSet) {
+// The converter set's users keep their libraries whatever becomes of the player set.
+TEST_F(LibraryLoaderTest, FailedPlayerLoadLeavesTheConverterSetLoaded) {
+    struct Case {
+        const char* name;
+        const char* sdlStandIn;  // nullptr: no SDL library at all
+        std::string messageStart;
+    };
+    const std::string sdlFile = loader_.LibraryFileName(LibraryIndex::sdl2);
+    const std::vector<Case> cases = {
+        {"missing", nullptr, "Load library " + (folder_ / sdlFile).string() + " error: "},
+        // A library without one SDL export: the avutil stand-in under the SDL name.
+        {"lacking exports", "avutil", "Load function SDL_"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ProvideSet(ConverterLibrarySet);
+        fs::remove(folder_ / sdlFile);
+        if (c.sdlStandIn != nullptr) {
+            Provide(LibraryIndex::sdl2, c.sdlStandIn);
+        }
+        ASSERT_TRUE(loader_.LoadLibraries(ConverterLibrarySet)) << loader_.LastErrorMessage();
+
+        EXPECT_FALSE(loader_.LoadLibraries(PlayerLibrarySet));
+
+        EXPECT_TRUE(loader_.LastErrorMessage().starts_with(c.messageStart))
+            << loader_.LastErrorMessage();
+        EXPECT_TRUE(loader_.LibrariesLoaded(ConverterLibrarySet));
+        EXPECT_FALSE(loader_.LibraryLoaded(LibraryIndex::sdl2));
+        EXPECT_NE(lib::avformat.avformat_close_input, nullptr);
+        EXPECT_NE(lib::avutil.av_malloc, nullptr);
+        EXPECT_EQ(lib::sdl2.SDL_Init, nullptr);
+        EXPECT_EQ(loader_.LibraryPath(LibraryIndex::avformat),
+                  folder_ / loader_.LibraryFileName(LibraryIndex::avformat));
+
+        // The failed call took no hold: one release of the converter set's empties it.
+        loader_.UnloadLibraries(ConverterLibrarySet);
+        ExpectNothingLoaded();
+    }
+}
+
+TEST_F(LibraryLoaderTest, FailedLoadReleasesOnlyTheHoldsItTook) {
     ProvideSet(ConverterLibrarySet);
+    fs::remove(folder_ / loader_.LibraryFileName(LibraryIndex::swresample));
+    const LibrarySet held{LibraryIndex::avcodec, LibraryIndex::avutil};
+    ASSERT_TRUE(loader_.LoadLibraries(held)) << loader_.LastErrorMessage();
+
+    EXPECT_FALSE(loader_.LoadLibraries(ConverterLibrarySet));
+
+    EXPECT_TRUE(loader_.LibrariesLoaded(held));
+    EXPECT_NE(lib::avcodec.avcodec_version, nullptr);
+    EXPECT_NE(lib::avutil.av_malloc, nullptr);
+    // What the failed call opened itself is closed again.
+    for (const LibraryIndex index :
+         {LibraryIndex::avfilter, LibraryIndex::avformat, LibraryIndex::swscale}) {
+        EXPECT_FALSE(loader_.LibraryLoaded(index)) << loader_.LibraryFileName(index);
+        EXPECT_EQ(loader_.LibraryPath(index), fs::path()) << loader_.LibraryFileName(index);
+    }
+    EXPECT_EQ(lib::avformat.avformat_open_input, nullptr);
+    EXPECT_EQ(lib::swscale.sws_scale, nullptr);
+
+    loader_.UnloadLibraries(held);
+    ExpectNothingLoaded();
+}
+
+TEST_F(LibraryLoaderTest, LibraryStaysUntilItsLastHolderLetsGo) {
+    ProvideSet(PlayerLibrarySet);
     ASSERT_TRUE(loader_.LoadLibraries(ConverterLibrarySet)) << loader_.LastErrorMessage();
+    ASSERT_TRUE(loader_.LoadLibraries(PlayerLibrarySet)) << loader_.LastErrorMessage();
 
-    EXPECT_FALSE(loader_.LoadLibraries(PlayerLibrarySet));
+    loader_.UnloadLibraries(ConverterLibrarySet);
+    EXPECT_TRUE(loader_.LibrariesLoaded(PlayerLibrarySet));
+    EXPECT_NE(lib::avformat.avformat_open_input, nullptr);
 
-    EXPECT_TRUE(loader_.LastErrorMessage().starts_with(
-        "Load library " + (folder_ / loader_.LibraryFileName(LibraryIndex::sdl2)).string()))
-        << loader_.LastErrorMessage();
+    // The player set was the converter libraries' last holder and SDL's only one.
+    loader_.UnloadLibraries(PlayerLibrarySet);
+    ExpectNothingLoaded();
+
+    // Letting go of what nobody holds changes nothing, and a later load starts afresh.
+    loader_.UnloadLibraries(PlayerLibrarySet);
+    ExpectNothingLoaded();
+    ASSERT_TRUE(loader_.LoadLibraries(ConverterLibrarySet)) << loader_.LastErrorMessage();
+    loader_.UnloadLibraries(ConverterLibrarySet);
     ExpectNothingLoaded();
 }
 

@@ -458,6 +458,31 @@ TEST_F(MediaProbeTest, AgreesWithFfprobeOnStreamsAndDuration) {
     }
 }
 
+// A player set that fails to load must not take the converter libraries from under a live
+// probe: it goes on working and closes its file when it goes.
+TEST_F(MediaProbeTest, ALiveProbeSurvivesAFailedPlayerLoad) {
+    Load("clip.mp4");
+    LibraryLoader& loader = LibraryLoaderInstance();
+    // The real avutil under SDL's name: it opens, but lacks every SDL export.
+    const fs::path sdlStandIn = folder_ / loader.LibraryFileName(LibraryIndex::sdl2);
+    fs::copy_file(loader.LibraryPath(LibraryIndex::avutil), sdlStandIn);
+    const fs::path previousFolder = loader.LibraryFolder();
+    loader.SetLibraryFolder(folder_);
+    const bool loaded = loader.LoadLibraries(PlayerLibrarySet);
+    loader.SetLibraryFolder(previousFolder);
+
+    ASSERT_FALSE(loaded);
+    EXPECT_TRUE(loader.LastErrorMessage().starts_with("Load function SDL_"))
+        << loader.LastErrorMessage();
+    EXPECT_TRUE(loader.LibrariesLoaded(ConverterLibrarySet));
+    EXPECT_FALSE(loader.LibraryLoaded(LibraryIndex::sdl2));
+    EXPECT_EQ(probe_.StreamCount(), 2);
+    EXPECT_TRUE(Contains(probe_.GetInfoText(), "Stream #1")) << probe_.GetInfoText();
+    probe_.CloseFile();
+    Load("clip.mkv");
+    EXPECT_EQ(probe_.GetVideoInfo(-1).Width, 320);
+}
+
 TEST(MediaProbeLibrariesTest, RefusesToWorkWithoutTheLibraries) {
     if (LibraryLoaderInstance().LibrariesLoaded(ConverterLibrarySet)) {
         GTEST_SKIP() << "needs a process without the libraries, as ctest runs each test";
