@@ -291,15 +291,17 @@ private:
     IniFile catalogue_;
 };
 
-// The catalogue's fallback, unless it says "as source"; a fallback that is not a number
-// raises the conversion error.
-std::optional<double> Fallback(const ProfileReader& profile, std::string_view key,
-                               std::string_view defaultValue) {
-    const std::string text = profile.Catalogue(key, defaultValue);
-    if (media::EqualsIgnoreCase(text, AsSource)) {
-        return std::nullopt;
+// The catalogue's fallback when it is a positive number of the kind parse reads; anything
+// else ("as source", "none", empty) is no fallback, and the option is left unset.
+template <typename Parse>
+auto PositiveFallback(const ProfileReader& profile, std::string_view key,
+                      std::string_view defaultValue, Parse parse)
+    -> decltype(parse(std::string_view())) {
+    const auto value = parse(media::Trim(profile.Catalogue(key, defaultValue)));
+    if (value && *value > 0) {
+        return value;
     }
-    return media::StrictNumber(text);
+    return std::nullopt;
 }
 
 void SampleRate(const ProfileReader& profile, const SourceFacts& source, OutputOptions& output) {
@@ -316,12 +318,9 @@ void SampleRate(const ProfileReader& profile, const SourceFacts& source, OutputO
         output.AudioSampleRate = source.AudioSampleRate;
         return;
     }
-    const std::string text = profile.Catalogue("paraSampleRate", "44100");
-    if (!media::EqualsIgnoreCase(text, AsSource)) {
-        const int rate = media::StrictInteger(text);
-        if (rate > 0) {
-            output.AudioSampleRate = rate;
-        }
+    if (const auto rate =
+            PositiveFallback(profile, "paraSampleRate", "44100", media::ParseInteger)) {
+        output.AudioSampleRate = *rate;
     }
 }
 
@@ -339,10 +338,9 @@ void AudioBitrate(const ProfileReader& profile, const SourceFacts& source, Outpu
         output.AudioBitrate = source.AudioBitRate;
         return;
     }
-    if (const auto kilobits = Fallback(profile, "paraAudioBitRate", "128")) {
-        if (*kilobits * 1000.0 > 0) {
-            output.AudioBitrate = KilobitsToBits(*kilobits, std::to_string(*kilobits));
-        }
+    if (const auto kilobits =
+            PositiveFallback(profile, "paraAudioBitRate", "128", media::ParseNumber)) {
+        output.AudioBitrate = KilobitsToBits(*kilobits, std::to_string(*kilobits));
     }
 }
 
@@ -410,12 +408,9 @@ void VideoBitrate(const ProfileReader& profile, const SourceFacts& source, Outpu
         output.VideoBitrate = source.VideoBitRate;
         return;
     }
-    const std::string text = profile.Catalogue("paraVideoBitRate", "256");
-    if (!media::EqualsIgnoreCase(text, AsSource)) {
-        const int kilobits = media::StrictInteger(text);
-        if (kilobits > 0) {
-            output.VideoBitrate = KilobitsToBits(kilobits, text);
-        }
+    if (const auto kilobits =
+            PositiveFallback(profile, "paraVideoBitRate", "256", media::ParseInteger)) {
+        output.VideoBitrate = KilobitsToBits(*kilobits, std::to_string(*kilobits));
     }
 }
 

@@ -29,8 +29,9 @@ struct JobFraming {
 
 // Fills the output and input records of one job from the profile with that code. The records
 // come initialised, with the job's trim and crop already copied in. A frame size the profile
-// cannot give is asked about through the prompter. A range list or fallback of the catalogue
-// that is not a number raises a MediaError with the conversion message.
+// cannot give is asked about through the prompter. A catalogue range list that is not a
+// number raises a MediaError with the conversion message; a catalogue fallback that is not a
+// positive number is not used, and leaves its option unset.
 void BuildProfileOptions(const ProfileFiles& files, int profileCode, const JobFraming& job,
                          const SourceFacts& source, converter::OutputOptions& output,
                          converter::InputOptions& input, Prompter& prompter);

@@ -538,8 +538,6 @@ TEST_F(BuilderTest, MalformedCatalogueNumbersRaiseTheConversionError) {
               "'abc' is not a valid floating point value"},
              {"SampleRate=as source,22050,\n", "paraSampleRate=as source\n",
               "'' is not a valid floating point value"},
-             {"SampleRate=null\nparaSampleRate=fast\n", "paraSampleRate=as source\n",
-              "'fast' is not a valid integer value"},
              {"", "paraVolume=loud\n", "'loud' is not a valid integer value"},
          }) {
         Profile(c.catalogue, c.settings);
@@ -548,6 +546,56 @@ TEST_F(BuilderTest, MalformedCatalogueNumbersRaiseTheConversionError) {
             ADD_FAILURE() << "no error for " << c.catalogue << c.settings;
         } catch (const media::MediaError& error) {
             EXPECT_STREQ(error.what(), c.message);
+        }
+    }
+}
+
+// A fallback stands in for a source value outside the catalogue's range; one that is not a
+// positive number leaves its option unset instead of stopping the batch.
+TEST_F(BuilderTest, CatalogueFallbacksAreUsedOnlyWhenPositiveNumbers) {
+    struct Case {
+        const char* key;
+        const char* fallback;
+        std::int32_t OutputOptions::*field;
+        std::int32_t expected;
+    };
+    const std::int32_t Unset = -1;
+    for (const Case& c : std::initializer_list<Case>{
+             {"paraSampleRate", "22050", &OutputOptions::AudioSampleRate, 22050},
+             {"paraSampleRate", "", &OutputOptions::AudioSampleRate, Unset},
+             {"paraSampleRate", "fast", &OutputOptions::AudioSampleRate, Unset},
+             {"paraSampleRate", "0", &OutputOptions::AudioSampleRate, Unset},
+             {"paraSampleRate", "-8000", &OutputOptions::AudioSampleRate, Unset},
+             {"paraSampleRate", "22050.5", &OutputOptions::AudioSampleRate, Unset},
+             {"paraSampleRate", "as source", &OutputOptions::AudioSampleRate, Unset},
+             {"paraAudioBitRate", "96", &OutputOptions::AudioBitrate, 96000},
+             {"paraAudioBitRate", "96.5", &OutputOptions::AudioBitrate, 96500},
+             {"paraAudioBitRate", "", &OutputOptions::AudioBitrate, Unset},
+             {"paraAudioBitRate", "none", &OutputOptions::AudioBitrate, Unset},
+             {"paraAudioBitRate", "0", &OutputOptions::AudioBitrate, Unset},
+             {"paraAudioBitRate", "-96", &OutputOptions::AudioBitrate, Unset},
+             {"paraVideoBitRate", "700", &OutputOptions::VideoBitrate, 700000},
+             {"paraVideoBitRate", "none", &OutputOptions::VideoBitrate, Unset},
+             {"paraVideoBitRate", "", &OutputOptions::VideoBitrate, Unset},
+             {"paraVideoBitRate", "0", &OutputOptions::VideoBitrate, Unset},
+             {"paraVideoBitRate", "-700", &OutputOptions::VideoBitrate, Unset},
+         }) {
+        SCOPED_TRACE(std::string(c.key) + "=" + c.fallback);
+        Profile(
+            "SampleRate=as source,22050,44100\nAudioBitRate=as source,64,128\n"
+            "VideoBitRate=as source,500,2000\n" +
+                std::string(c.key) + "=" + c.fallback + "\n",
+            "paraVideoEncoder=mpeg4\nparaVideoSize=320x240\nparaVideoBitRate=as source\n"
+            "paraAudioEncoder=libmp3lame\nparaSampleRate=as source\n"
+            "paraAudioBitRate=as source\n");
+        SourceFacts source = Video640x360;  // every value outside its range
+        source.AudioSampleRate = 8000;
+        source.AudioBitRate = 32000;
+        source.VideoBitRate = 9000000;
+        try {
+            EXPECT_EQ(Build({"full"}, source).*c.field, c.expected);
+        } catch (const media::MediaError& error) {
+            ADD_FAILURE() << error.what();
         }
     }
 }
