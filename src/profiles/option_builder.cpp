@@ -334,7 +334,7 @@ void AudioBitrate(const ProfileReader& profile, const SourceFacts& source, Outpu
             return;
         }
     }
-    if (profile.InRange("audiobitrate", source.AudioBitRate / 1000.0)) {
+    if (profile.InRange("audiobitrate", source.AudioBitRate)) {
         output.AudioBitrate = source.AudioBitRate;
         return;
     }
@@ -404,7 +404,7 @@ void VideoBitrate(const ProfileReader& profile, const SourceFacts& source, Outpu
             return;
         }
     }
-    if (profile.InRange("videobitrate", source.VideoBitRate / 1000.0)) {
+    if (profile.InRange("videobitrate", source.VideoBitRate)) {
         output.VideoBitrate = source.VideoBitRate;
         return;
     }
@@ -539,12 +539,15 @@ std::string ApplyZoom(const JobFraming& job, int width, int height, int sourceWi
 bool SourceValueInRange(const ProfileFiles& files, const std::string& parameter, double sourceValue,
                         int profileCode) {
     std::string key;
+    double listUnit = 1.0;  // the list's unit, in the source value's
     if (parameter == "audiosamplerate") {
         key = "SampleRate";
     } else if (parameter == "audiobitrate") {
         key = "AudioBitRate";
+        listUnit = 1000.0;  // kbit/s in the catalogue
     } else if (parameter == "videobitrate") {
         key = "VideoBitRate";
+        listUnit = 1000.0;
     } else {
         return false;
     }
@@ -563,8 +566,8 @@ bool SourceValueInRange(const ProfileFiles& files, const std::string& parameter,
                               next == std::string::npos ? std::string::npos : next - first - 1);
     }
     const std::string maximum = first < last ? list.substr(last + 1) : minimum;
-    return media::StrictNumber(media::Trim(minimum)) <= sourceValue &&
-           sourceValue <= media::StrictNumber(media::Trim(maximum));
+    return media::StrictNumber(media::Trim(minimum)) * listUnit <= sourceValue &&
+           sourceValue <= media::StrictNumber(media::Trim(maximum)) * listUnit;
 }
 
 void BuildProfileOptions(const ProfileFiles& files, int profileCode, const JobFraming& job,

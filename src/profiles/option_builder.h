@@ -37,7 +37,8 @@ void BuildProfileOptions(const ProfileFiles& files, int profileCode, const JobFr
                          converter::InputOptions& input, Prompter& prompter);
 
 // True when the source's value lies inside the range the profile's catalogue list accepts.
-// parameter: "audiosamplerate" (Hz), "audiobitrate" or "videobitrate" (bit/s).
+// parameter: "audiosamplerate" (Hz), "audiobitrate" or "videobitrate" (bit/s; the catalogue
+// lists bit rates in kbit/s).
 bool SourceValueInRange(const ProfileFiles& files, const std::string& parameter, double sourceValue,
                         int profileCode);
 
