@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <string_view>
 #include <system_error>
 
 #include "media/media_error.h"
@@ -30,6 +31,21 @@ bool Taken(const std::filesystem::path& name, const OutputNameBook* book) {
     std::error_code error;
     const bool exists = std::filesystem::exists(std::filesystem::symlink_status(name, error));
     return exists || (book != nullptr && book->Contains(name));
+}
+
+// The longest file name, in bytes, the Linux file systems take.
+constexpr std::size_t MaxFileNameBytes = 255;
+
+// The longest start of text that fits limit bytes and ends on a UTF-8 character boundary.
+std::string_view CutOnCharacter(std::string_view text, std::size_t limit) {
+    if (text.size() <= limit) {
+        return text;
+    }
+    std::size_t end = limit;
+    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) {
+        --end;  // text[end] continues the character before it
+    }
+    return text.substr(0, end);
 }
 
 }  // namespace
@@ -77,12 +93,22 @@ std::filesystem::path MakeOutputFileName(const ProfileFiles& files,
     }
     const std::string fileName = source.filename().string();
     const std::size_t dot = fileName.rfind('.');
-    const std::string base =
-        folder + (dot == std::string::npos ? fileName : fileName.substr(0, dot));
+    const std::string_view stem =
+        std::string_view(fileName).substr(0, dot == std::string::npos ? fileName.size() : dot);
+    // Only the stem gives way: the suffix keeps the names apart and the extension their kind.
+    const auto nameWith = [&](const std::string& suffix) {
+        const std::string tail = suffix + extension;
+        if (tail.size() > MaxFileNameBytes) {
+            throw media::MediaError("Cannot name the output of " + source.string() +
+                                    ": the extension \"" + extension + "\" is too long");
+        }
+        return std::filesystem::path(
+            folder + std::string(CutOnCharacter(stem, MaxFileNameBytes - tail.size())) + tail);
+    };
 
-    std::filesystem::path name = base + "_(new)" + extension;
+    std::filesystem::path name = nameWith("_(new)");
     for (long long n = 1; Taken(name, book); ++n) {
-        name = base + "_(new_" + std::to_string(n) + ")" + extension;
+        name = nameWith("_(new_" + std::to_string(n) + ")");
     }
     if (book != nullptr) {
         book->Add(name);

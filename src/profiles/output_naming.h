@@ -25,8 +25,10 @@ private:
 std::filesystem::path DefaultOutputFolder();
 
 // The output path for a source: the stored output folder, the source's name without its
-// extension, "_(new)" or "_(new_" n ")", then extension (with its leading "."). A name is
-// never one that exists on disk, nor one already in book. A stored folder that cannot be
+// extension, "_(new)" or "_(new_" n ")", then extension (with its leading "."). A long stem
+// is cut, on a UTF-8 character boundary, so that the file name fits 255 bytes; an extension
+// too long for that raises a MediaError. A name is never one that exists on disk, nor one
+// already in book. A stored folder that cannot be
 // created is reported through the prompter and replaced by the default folder; a default
 // folder that cannot be created either raises a MediaError.
 std::filesystem::path MakeOutputFileName(const ProfileFiles& files,

@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <set>
+#include <string>
+#include <vector>
+
 #include "media/media_error.h"
 #include "profiles/ini_file.h"
 #include "profiles/output_naming.h"
@@ -54,6 +58,91 @@ TEST_F(NamingTest, ABatchNeverHandsOutANameTwice) {
     EXPECT_TRUE(book.Contains(out_ / "." / "clip_(new_2).avi"));
     // Another batch starts with an empty book.
     EXPECT_EQ(Name("/one/clip.mpg"), out_ / "clip_(new_1).avi");
+}
+
+// Well-formed UTF-8: every lead byte followed by exactly its continuation bytes.
+bool ValidUtf8(const std::string& text) {
+    std::size_t position = 0;
+    while (position < text.size()) {
+        const auto lead = static_cast<unsigned char>(text[position]);
+        const std::size_t length = lead < 0x80             ? 1
+                                   : (lead & 0xE0) == 0xC0 ? 2
+                                   : (lead & 0xF0) == 0xE0 ? 3
+                                   : (lead & 0xF8) == 0xF0 ? 4
+                                                           : 0;
+        if (length == 0 || position + length > text.size()) {
+            return false;
+        }
+        for (std::size_t next = position + 1; next < position + length; ++next) {
+            if ((static_cast<unsigned char>(text[next]) & 0xC0) != 0x80) {
+                return false;
+            }
+        }
+        position += length;
+    }
+    return true;
+}
+
+std::string Repeat(const std::string& piece, int count) {
+    std::string text;
+    for (int i = 0; i < count; ++i) {
+        text += piece;
+    }
+    return text;
+}
+
+TEST_F(NamingTest, ALongStemIsCutSoTheNameFitsTheFileSystem) {
+    EXPECT_EQ(Name("/v/" + Repeat("a", 250) + ".mpg"), out_ / (Repeat("a", 245) + "_(new).avi"));
+
+    struct Case {
+        const char* name;
+        std::string stem;
+    };
+    const std::vector<Case> cases = {
+        {"ascii", Repeat("a", 250)},
+        {"three-byte characters", Repeat("\xE6\x97\xA5", 83)},
+        {"three-byte characters after one ASCII", "a" + Repeat("\xE6\x97\xA5", 83)},
+        {"four-byte characters", Repeat("\xF0\x9F\x98\x80", 62)},
+        {"two-byte characters", Repeat("\xC3\xA9", 125)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(ValidUtf8(c.stem));
+        OutputNameBook book;
+        std::set<std::filesystem::path> names;
+        // Up to two-digit numbers, whose longer suffixes cut the stem further.
+        for (int n = 0; n <= 11; ++n) {
+            const std::filesystem::path name = Name("/v/" + c.stem + ".mkv", &book);
+            const std::string fileName = name.filename().string();
+            const std::string tail =
+                (n == 0 ? "_(new)" : "_(new_" + std::to_string(n) + ")") + std::string(".avi");
+            EXPECT_EQ(name.parent_path(), out_);
+            EXPECT_LE(fileName.size(), 255u) << fileName;
+            EXPECT_TRUE(ValidUtf8(fileName)) << fileName;
+            ASSERT_TRUE(fileName.ends_with(tail)) << fileName;
+            const std::string kept = fileName.substr(0, fileName.size() - tail.size());
+            EXPECT_TRUE(c.stem.starts_with(kept)) << fileName;
+            // No more is cut than the last, partial character.
+            EXPECT_GT(kept.size() + tail.size(), 255u - 4u) << fileName;
+            names.insert(name);
+            // The file system takes the name.
+            WriteFile(name, "x");
+            EXPECT_TRUE(std::filesystem::exists(name)) << fileName;
+        }
+        EXPECT_EQ(names.size(), 12u);
+    }
+}
+
+TEST_F(NamingTest, AnExtensionThatLeavesNoRoomIsRefused) {
+    const std::string extension = "." + Repeat("x", 250);
+    try {
+        Name("/v/clip.mpg", nullptr, extension);
+        ADD_FAILURE() << "a name longer than the file system takes";
+    } catch (const media::MediaError& error) {
+        EXPECT_EQ(std::string(error.what()),
+                  "Cannot name the output of /v/clip.mpg: the extension \"" + extension +
+                      "\" is too long");
+    }
 }
 
 TEST_F(NamingTest, FoldersAndDanglingLinksCountAsTaken) {
