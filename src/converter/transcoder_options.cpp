@@ -49,11 +49,11 @@ std::int64_t ParseDateSeconds(const std::string& name, const std::string& value)
     return std::llround(static_cast<double>(microseconds) / 1'000'000);
 }
 
-// A number as the C library reads it with base detection ("0x10", "010", "7"); returns the
-// position after it.
-long LeadingNumber(const char*& position) {
+// A number as the C library reads it, by default with base detection ("0x10", "010", "7");
+// returns the position after it.
+long LeadingNumber(const char*& position, int base = 0) {
     char* end = nullptr;
-    const long number = std::strtol(position, &end, 0);
+    const long number = std::strtol(position, &end, base);
     position = end;
     return number;
 }
@@ -416,7 +416,8 @@ void Transcoder::SetMatrix(std::optional<QuantiserMatrix>& matrix, const std::st
     QuantiserMatrix coefficients{};
     const char* position = value.c_str();
     for (int index = 0; index < 64; ++index) {
-        coefficients[index] = static_cast<std::uint16_t>(LeadingNumber(position));
+        // Decimal, leading zeros and all: "08" is eight, not a bad octal number.
+        coefficients[index] = static_cast<std::uint16_t>(LeadingNumber(position, 10));
         if (index < 63) {
             if (*position != ',') {
                 throw MediaError("Syntax error in matrix \"" + value + "\" at coeff " +

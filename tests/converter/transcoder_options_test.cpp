@@ -291,6 +291,37 @@ TEST_F(OptionsTest, MatrixTakesSixtyFourCoefficients) {
     EXPECT_EQ((*engine_.Options().interMatrix)[63], 64);
 }
 
+TEST_F(OptionsTest, MatrixCoefficientsAreDecimal) {
+    struct Case {
+        const char* first;  // the first coefficient; the other 63 are 16
+        int expected;       // -1: refused
+    };
+    for (const Case& c : std::initializer_list<Case>{
+             {"08", 8}, {"010", 10}, {"0099", 99}, {"255", 255}, {"0x10", -1}}) {
+        SCOPED_TRACE(c.first);
+        std::string values = c.first;
+        for (int i = 1; i < 64; ++i) {
+            values += ",16";
+        }
+        for (const char* name : {"intra_matrix", "inter_matrix"}) {
+            const auto& matrix = std::string(name) == "intra_matrix"
+                                     ? engine_.Options().intraMatrix
+                                     : engine_.Options().interMatrix;
+            const auto before = matrix;
+            const std::string refusal = Refusal(name, values);
+            if (c.expected < 0) {
+                EXPECT_EQ(refusal, "Syntax error in matrix \"" + values + "\" at coeff 0");
+                EXPECT_EQ(matrix, before) << name;
+                continue;
+            }
+            EXPECT_EQ(refusal, "") << name;
+            ASSERT_TRUE(matrix.has_value()) << name;
+            EXPECT_EQ((*matrix)[0], c.expected) << name;
+            EXPECT_EQ((*matrix)[63], 16) << name;
+        }
+    }
+}
+
 TEST_F(OptionsTest, UnknownNamesAreIgnoredSilently) {
     EXPECT_EQ(Refusal("mispelt_codec_option", "3"), "");
     EXPECT_FALSE(engine_.SetLibraryOption("mispelt_codec_option", "3"));
