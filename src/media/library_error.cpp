@@ -35,6 +35,20 @@ const char* ErrorText(int code) {
             return "Unsupported network protocol";
         case AVERROR_PATCHWELCOME:
             return "Not yet implemented in FFmpeg";
+        case AVERROR(EACCES):
+        case AVERROR(EPERM):
+            return "Permission denied";
+        case AVERROR(EISDIR):
+            return "Is a directory";
+        case AVERROR(ENOTDIR):
+            return "Not a directory";
+        // What writing an output can run into.
+        case AVERROR(ENOSPC):
+            return "No space left on device";
+        case AVERROR(EFBIG):
+            return "File too large";
+        case AVERROR(EROFS):
+            return "Read-only file system";
         default:
             return nullptr;
     }
