@@ -1,24 +1,50 @@
 #include "converter/transcoder.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "media/library_bindings.h"
 #include "media/library_loader.h"
 #include "media/logger.h"
 
 namespace quillo::converter {
 
+namespace {
+
+// Deletes a regular file that holds nothing, or anything when asked; devices and other
+// special files are never removed.
+void RemoveOutput(const std::string& fileName, bool evenWithContent) {
+    struct stat status {};
+    if (fileName.empty() || stat(fileName.c_str(), &status) != 0 || !S_ISREG(status.st_mode)) {
+        return;
+    }
+    if (status.st_size == 0 || evenWithContent) {
+        unlink(fileName.c_str());
+    }
+}
+
+}  // namespace
+
 OutputFile::~OutputFile() {
     if (context == nullptr) {
         return;
     }
-    if (io) {
-        context->pb = nullptr;  // our own I/O, closed with io
-    } else if (context->oformat != nullptr && (context->oformat->flags & AVFMT_NOFILE) == 0 &&
-               context->pb != nullptr) {
-        media::lib::avformat.avio_closep(&context->pb);
+    const bool writesFile = context->oformat != nullptr &&
+                            (context->oformat->flags & AVFMT_NOFILE) == 0 &&
+                            (context->pb != nullptr || io);
+    if (media::lib::avformat.avformat_free_context != nullptr) {
+        if (io) {
+            context->pb = nullptr;  // our own I/O, closed with io
+        } else if (writesFile) {
+            media::lib::avformat.avio_closep(&context->pb);
+        }
+        streams.clear();
+        media::lib::avformat.avformat_free_context(context);
     }
-    streams.clear();
-    media::lib::avformat.avformat_free_context(context);
     io.reset();
+    if (writesFile) {
+        RemoveOutput(fileName, removeWhenClosed);
+    }
 }
 
 Transcoder::Transcoder() {
@@ -26,6 +52,13 @@ Transcoder::Transcoder() {
 }
 
 Transcoder::~Transcoder() {
+    // A running task stops and reports its end as any stopped task does; freeing one that
+    // never ran reports nothing, since whoever frees it knows it is gone.
+    if (running_.load()) {
+        StopConvert(true);
+    }
+    WaitForWorker();
+    WaitForTerminator();
     CloseFiles();
 }
 

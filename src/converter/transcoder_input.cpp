@@ -119,6 +119,7 @@ bool Transcoder::OpenInput(const std::string& fileName) {
     }
 
     auto input = std::make_unique<InputFile>();
+    input->fileName = fileName;
     const int opened = input->input.Open(media::MakeMediaURL(fileName), format,
                                          parameters.Address(), context.release());
     if (opened < 0) {
@@ -150,6 +151,7 @@ bool Transcoder::OpenInput(const std::string& fileName) {
                 ic->programs[p]->discard = AVDISCARD_ALL;
             }
         }
+        input->programSelected = true;
     }
 
     int probed;

@@ -3,6 +3,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
@@ -59,6 +60,16 @@ long LeadingNumber(const char*& position, int base = 0) {
 }
 
 }  // namespace
+
+bool Transcoder::TakesNoValue(std::string_view name) {
+    static constexpr std::string_view switches[] = {
+        "dump",     "hex",         "re",        "loop_input", "intra",     "vn",
+        "sameq",    "deinterlace", "psnr",      "qphist",     "force_fps", "an",
+        "sn",       "isync",       "shortest",  "copyts",     "xerror",    "newvideo",
+        "newaudio", "newsubtitle", "L",         "h",          "version",   "formats",
+        "codecs",   "bsfs",        "protocols", "filters",    "y",         "benchmark"};
+    return std::find(std::begin(switches), std::end(switches), name) != std::end(switches);
+}
 
 void Transcoder::SetBoolean(bool& flag, const std::string& value) const {
     flag = value != "0";

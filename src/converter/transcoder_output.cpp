@@ -1,6 +1,8 @@
 // Opening an output: its container, the streams it gets and their encoder settings, its
 // metadata and its file.
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <bit>
 #include <cmath>
@@ -147,6 +149,7 @@ int Transcoder::OpenOutput(const std::string& fileName, bool join) {
             avformat.av_filename_number_test(fileName.c_str()) == 0) {
             throw MediaError(media::FormatLibraryError(fileName, AVERROR(EDOM)));
         }
+        RefuseInputAsOutput(fileName);
         OpenOutputFile(added);
 
         AVFormatContext& context = *added.context;
@@ -179,6 +182,22 @@ int Transcoder::OpenOutput(const std::string& fileName, bool join) {
         return -1;
     }
     return static_cast<int>(outputs_.size());
+}
+
+void Transcoder::RefuseInputAsOutput(const std::string& fileName) const {
+    // Opening an output empties its file: that must never be a file being read.
+    struct stat output {};
+    if (stat(fileName.c_str(), &output) != 0) {
+        return;
+    }
+    for (std::size_t index = 0; index < inputs_.size(); ++index) {
+        struct stat input {};
+        if (stat(inputs_[index]->fileName.c_str(), &input) == 0 && input.st_dev == output.st_dev &&
+            input.st_ino == output.st_ino) {
+            throw MediaError("Output file '" + fileName + "' is the same file as input file #" +
+                             std::to_string(index));
+        }
+    }
 }
 
 void Transcoder::OpenOutputFile(OutputFile& output) {
@@ -370,6 +389,11 @@ void Transcoder::NewVideoStream(OutputFile& output) {
     added.sampleAspectRatio = sampleAspect;
 
     if (!added.streamCopy) {
+        added.cropTop = options_.frameTopBand;
+        added.cropBottom = options_.frameBottomBand;
+        added.cropLeft = options_.frameLeftBand;
+        added.cropRight = options_.frameRightBand;
+        added.videoFilters = options_.videoFilters;
         AVCodecContext& encoder = *added.encoder;
         libraryOptions_->CopyCodecOptions(AVMEDIA_TYPE_VIDEO, encoder,
                                           AV_OPT_FLAG_VIDEO_PARAM | AV_OPT_FLAG_ENCODING_PARAM);

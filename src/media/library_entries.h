@@ -28,14 +28,43 @@
     FUNCTION(av_new_packet)                   \
     FUNCTION(avcodec_get_class)               \
     FUNCTION(avcodec_find_decoder_by_name)    \
-    FUNCTION(av_bsf_get_by_name)
+    FUNCTION(av_bsf_get_by_name)              \
+    FUNCTION(avcodec_send_packet)             \
+    FUNCTION(avcodec_receive_frame)           \
+    FUNCTION(avcodec_decode_subtitle2)        \
+    FUNCTION(avsubtitle_free)                 \
+    FUNCTION(avcodec_flush_buffers)           \
+    FUNCTION(avcodec_parameters_copy)         \
+    FUNCTION(av_packet_ref)                   \
+    FUNCTION(av_packet_get_side_data)         \
+    FUNCTION(av_bsf_list_parse_str)           \
+    FUNCTION(av_bsf_init)                     \
+    FUNCTION(av_bsf_send_packet)              \
+    FUNCTION(av_bsf_receive_packet)           \
+    FUNCTION(av_bsf_free)                     \
+    FUNCTION(av_get_audio_frame_duration2)
 
 #define QUILLO_AVDEVICE_ENTRIES(FUNCTION) \
     FUNCTION(avdevice_version)            \
     FUNCTION(avdevice_register_all)
 
-#define QUILLO_AVFILTER_ENTRIES(FUNCTION) FUNCTION(avfilter_version)
-
+#define QUILLO_AVFILTER_ENTRIES(FUNCTION)           \
+    FUNCTION(avfilter_version)                      \
+    FUNCTION(avfilter_graph_alloc)                  \
+    FUNCTION(avfilter_graph_free)                   \
+    FUNCTION(avfilter_get_by_name)                  \
+    FUNCTION(avfilter_graph_create_filter)          \
+    FUNCTION(avfilter_link)                         \
+    FUNCTION(avfilter_graph_parse_ptr)              \
+    FUNCTION(avfilter_graph_config)                 \
+    FUNCTION(avfilter_inout_alloc)                  \
+    FUNCTION(avfilter_inout_free)                   \
+    FUNCTION(av_buffersrc_add_frame_flags)          \
+    FUNCTION(av_buffersink_get_frame)               \
+    FUNCTION(av_buffersink_get_w)                   \
+    FUNCTION(av_buffersink_get_h)                   \
+    FUNCTION(av_buffersink_get_sample_aspect_ratio) \
+    FUNCTION(av_buffersink_get_time_base)
 #define QUILLO_AVFORMAT_ENTRIES(FUNCTION)    \
     FUNCTION(avformat_version)               \
     FUNCTION(av_find_input_format)           \
@@ -66,7 +95,15 @@
     FUNCTION(av_filename_number_test)        \
     FUNCTION(av_seek_frame)                  \
     FUNCTION(av_dump_format)                 \
-    FUNCTION(av_muxer_iterate)
+    FUNCTION(av_muxer_iterate)               \
+    FUNCTION(av_read_frame)                  \
+    FUNCTION(av_sdp_create)                  \
+    FUNCTION(av_codec_get_tag)               \
+    FUNCTION(av_codec_get_id)                \
+    FUNCTION(av_pkt_dump_log2)               \
+    FUNCTION(av_hex_dump_log)                \
+    FUNCTION(av_find_best_stream)            \
+    FUNCTION(av_stream_new_side_data)
 
 #define QUILLO_AVUTIL_ENTRIES(FUNCTION)   \
     FUNCTION(avutil_version)              \
@@ -103,6 +140,7 @@
     FUNCTION(av_opt_get)                  \
     FUNCTION(av_opt_get_int)              \
     FUNCTION(av_opt_set_int)              \
+    FUNCTION(av_opt_set_double)           \
     FUNCTION(av_parse_video_rate)         \
     FUNCTION(av_parse_video_size)         \
     FUNCTION(av_pix_fmt_desc_next)        \
@@ -111,7 +149,31 @@
     FUNCTION(av_d2q)                      \
     FUNCTION(av_find_nearest_q_idx)       \
     FUNCTION(av_channel_layout_default)   \
-    FUNCTION(av_channel_layout_uninit)
+    FUNCTION(av_channel_layout_uninit)    \
+    FUNCTION(av_frame_unref)              \
+    FUNCTION(av_frame_ref)                \
+    FUNCTION(av_frame_is_writable)        \
+    FUNCTION(av_frame_apply_cropping)     \
+    FUNCTION(av_samples_set_silence)      \
+    FUNCTION(av_audio_fifo_alloc)         \
+    FUNCTION(av_audio_fifo_free)          \
+    FUNCTION(av_audio_fifo_write)         \
+    FUNCTION(av_audio_fifo_read)          \
+    FUNCTION(av_audio_fifo_size)          \
+    FUNCTION(av_get_bytes_per_sample)     \
+    FUNCTION(av_sample_fmt_is_planar)     \
+    FUNCTION(av_rescale_q_rnd)            \
+    FUNCTION(av_channel_layout_compare)   \
+    FUNCTION(av_dict_copy)                \
+    FUNCTION(av_get_picture_type_char)    \
+    FUNCTION(av_opt_set_bin)              \
+    FUNCTION(av_int_list_length_for_size) \
+    FUNCTION(av_strdup)                   \
+    FUNCTION(av_mallocz)                  \
+    FUNCTION(av_pix_fmt_desc_get)         \
+    FUNCTION(av_get_media_type_string)    \
+    FUNCTION(av_image_get_linesize)       \
+    FUNCTION(av_pix_fmt_count_planes)
 
 #define QUILLO_SWSCALE_ENTRIES(FUNCTION) \
     FUNCTION(swscale_version)            \
@@ -122,8 +184,15 @@
     FUNCTION(sws_get_class)              \
     FUNCTION(sws_getContext)
 
-#define QUILLO_SWRESAMPLE_ENTRIES(FUNCTION) FUNCTION(swresample_version)
-
+#define QUILLO_SWRESAMPLE_ENTRIES(FUNCTION) \
+    FUNCTION(swresample_version)            \
+    FUNCTION(swr_alloc_set_opts2)           \
+    FUNCTION(swr_init)                      \
+    FUNCTION(swr_free)                      \
+    FUNCTION(swr_convert)                   \
+    FUNCTION(swr_set_compensation)          \
+    FUNCTION(swr_inject_silence)            \
+    FUNCTION(swr_get_out_samples)
 #define QUILLO_SDL2_ENTRIES(FUNCTION) \
     FUNCTION(SDL_GetVersion)          \
     FUNCTION(SDL_GetError)            \
