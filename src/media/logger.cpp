@@ -165,7 +165,12 @@ void Logger::Deliver(const MediaComponent* sender, LogLevel level, std::string m
     }
     const std::uint32_t threadId = CurrentThreadId();
     if (TriggerEventInMainThread()) {
-        CallInMainThread([&] { handler(sender, threadId, level, message); });
+        // Queued, not waited for: the logging thread may hold a lock (the codec lock while a
+        // codec opens) that the main thread is itself waiting for.
+        PostToMainThread(
+            [handler = std::move(handler), sender, threadId, level, message = std::move(message)] {
+                handler(sender, threadId, level, message);
+            });
     } else {
         handler(sender, threadId, level, message);
     }

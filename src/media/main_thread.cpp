@@ -108,6 +108,15 @@ void CallInMainThread(const std::function<void()>& call) {
     done.get();
 }
 
+void PostToMainThread(std::function<void()> call) {
+    if (IsMainThread()) {
+        call();
+        return;
+    }
+    // Nobody takes the future, so what the call throws stays in it.
+    Queue().Post(std::packaged_task<void()>(std::move(call)));
+}
+
 int PumpMessages() {
     RequireMainThread();
     return Queue().RunAll();

@@ -15,6 +15,11 @@ bool IsMainThread();
 // pumping while a media thread it waits for may call this.
 void CallInMainThread(const std::function<void()>& call);
 
+// Queues call for the main thread and returns at once; on the main thread, runs it directly.
+// For work whose caller must not wait, such as delivering a log line from a thread that may
+// hold a lock the main thread is waiting for. An exception thrown by call is dropped.
+void PostToMainThread(std::function<void()> call);
+
 // Runs every call queued for the main thread, including calls queued while it runs.
 // Returns how many ran. Only the main thread may pump.
 int PumpMessages();

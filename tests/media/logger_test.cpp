@@ -270,6 +270,7 @@ TEST(LoggerTest, LinesOfSeveralThreadsNeverMixAndReachTheMainThread) {
     for (std::thread& thread : threads) {
         thread.join();
     }
+    PumpMessages();  // lines are queued for the main thread, not waited for
 
     const auto deliveries = recorder.Deliveries();
     ASSERT_EQ(deliveries.size(), static_cast<std::size_t>(ThreadCount * LineCount));
