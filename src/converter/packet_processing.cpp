@@ -169,7 +169,9 @@ bool TranscodeSession::DecodeFrames(InputStreamState& input, AVPacket* packet) {
             input.multipleFramesLogged = true;
         }
         AVFrame* frame = decoded_.get();
-        const std::int64_t stamp = frame->best_effort_timestamp;
+        // The frame's own time, which a decoder that trims its first samples moves on.
+        const std::int64_t stamp =
+            frame->pts != AV_NOPTS_VALUE ? frame->pts : frame->best_effort_timestamp;
         input.currentTime = stamp != AV_NOPTS_VALUE
                                 ? avutil.av_rescale_q(stamp, input.stream->time_base, Microseconds)
                                 : input.nextTime;

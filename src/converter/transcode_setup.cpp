@@ -52,6 +52,30 @@ std::string TypeName(const AVStream* stream) {
     return media::MediaTypeName(TypeOf(stream));
 }
 
+// How many frames of the stream the libraries looked at while probing the input: those of its
+// first seconds, up to the probing duration. The libraries keep their own count private.
+std::int64_t ProbedFrames(const AVFormatContext& context, const AVStream& stream) {
+    constexpr std::int64_t DefaultProbingDuration = 5'000'000;
+    const std::int64_t window =
+        context.max_analyze_duration > 0 ? context.max_analyze_duration : DefaultProbingDuration;
+    std::int64_t duration =
+        stream.duration != AV_NOPTS_VALUE
+            ? avutil.av_rescale_q(stream.duration, stream.time_base, AVRational{1, 1'000'000})
+            : context.duration;
+    duration = duration > 0 ? std::min(duration, window) : window;
+    const AVCodecParameters& parameters = *stream.codecpar;
+    double perSecond = 0.0;
+    if (parameters.codec_type == AVMEDIA_TYPE_VIDEO) {
+        const AVRational rate =
+            stream.avg_frame_rate.num > 0 ? stream.avg_frame_rate : stream.r_frame_rate;
+        perSecond = rate.num > 0 && rate.den > 0 ? av_q2d(rate) : 0.0;
+    } else if (parameters.codec_type == AVMEDIA_TYPE_AUDIO && parameters.sample_rate > 0) {
+        perSecond = static_cast<double>(parameters.sample_rate) /
+                    (parameters.frame_size > 0 ? parameters.frame_size : 1024);
+    }
+    return static_cast<std::int64_t>(perSecond * static_cast<double>(duration) / 1e6);
+}
+
 // The scaler flags the user chose through the scaler options.
 int ScalerFlags(const LibraryOptionContexts& options) {
     std::int64_t flags = SWS_BICUBIC;
@@ -221,28 +245,18 @@ InputStreamState* TranscodeSession::AutomaticSource(const OutputStreamState& out
         return input.stream->discard != AVDISCARD_ALL && TypeOf(input.stream) == type &&
                (!join || input.fileIndex == output.fileIndex);
     };
-    // The libraries keep their probing counts to themselves; their choice of the best stream
-    // of a kind ranks by them first.
     InputStreamState* chosen = nullptr;
-    for (std::size_t file = 0; file < inputFiles_.size() && chosen == nullptr; ++file) {
-        AVFormatContext* context = engine_.Input(static_cast<int>(file)).input.Context();
-        const int best = avformat.av_find_best_stream(context, type, -1, -1, nullptr, 0);
-        InputStreamState* first = nullptr;
-        for (int s = 0; s < inputFiles_[file].streamCount; ++s) {
-            InputStreamState& input = *inputStreams_[inputFiles_[file].firstStream + s];
-            if (!input.discard || !usable(input)) {
-                continue;
-            }
-            if (first == nullptr) {
-                first = &input;
-            }
-            if (s == best) {
-                chosen = &input;
-                break;
-            }
+    std::int64_t mostFrames = -1;
+    for (const auto& entry : inputStreams_) {
+        InputStreamState& input = *entry;
+        if (!input.discard || !usable(input)) {
+            continue;
         }
-        if (chosen == nullptr) {
-            chosen = first;
+        const std::int64_t frames =
+            ProbedFrames(*engine_.Input(input.fileIndex).input.Context(), *input.stream);
+        if (frames > mostFrames) {
+            mostFrames = frames;
+            chosen = &input;
         }
     }
     if (chosen != nullptr) {
@@ -414,6 +428,7 @@ void TranscodeSession::PrepareVideoEncoding(OutputStreamState& output, InputStre
         if (!output.scaler) {
             throw MediaError("Cannot get resampling context");
         }
+        ++engine_.scalersMade_;
     }
     output.firstInputWidth = source.width;
     output.firstInputHeight = source.height;

@@ -150,6 +150,8 @@ public:
     void Pause();
     void Resume();
     bool Paused() const { return paused_.load(); }
+    // True while a paused worker is actually holding, between two packets or frames.
+    bool HeldAtPause() const { return heldAtPause_.load(); }
 
     bool Running() const { return running_.load(); }
     bool Ended() const { return ended_.load(); }
@@ -166,6 +168,9 @@ public:
     bool HasCustomHook() const { return static_cast<bool>(customHook_); }
     void SetPreviewFlags(int flags) { previewFlags_.store(flags); }
     int PreviewFlags() const { return previewFlags_.load(); }
+    // Picture scalers the last run made: none when every picture went to the encoder as it
+    // was decoded (or through the filter graph).
+    int ScalersMade() const { return scalersMade_.load(); }
 
 protected:
     void Log(media::LogLevel level, const std::string& text) const;
@@ -244,6 +249,8 @@ private:
     std::atomic<bool> ended_{false};
     std::atomic<bool> failed_{false};
     std::atomic<bool> paused_{false};
+    std::atomic<bool> heldAtPause_{false};
+    std::atomic<int> scalersMade_{0};
     std::atomic<int> previewFlags_{0};
     mutable std::mutex stateMutex_;  // guards the error text, the pause gate and worker-done
     std::condition_variable stateChanged_;

@@ -196,7 +196,9 @@ void Transcoder::WaitWhilePaused() {
         return;
     }
     std::unique_lock lock(stateMutex_);
+    heldAtPause_.store(true);
     stateChanged_.wait(lock, [this] { return !paused_.load() || stopRequested_.load(); });
+    heldAtPause_.store(false);
 }
 
 }  // namespace quillo::converter

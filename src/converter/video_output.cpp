@@ -208,6 +208,9 @@ void TranscodeSession::RemakeScaler(OutputStreamState& output, const AVFrame& pi
     if (avutil.av_opt_get_int(&engine_.LibraryOptions().Scaler(), "sws_flags", 0, &flags) < 0) {
         flags = SWS_BICUBIC;
     }
+    if (!output.scaler) {
+        ++engine_.scalersMade_;
+    }
     SwsContext* remade = media::lib::swscale.sws_getCachedContext(
         output.scaler.release(), croppedWidth, croppedHeight, format, encoder.width, encoder.height,
         encoder.pix_fmt, static_cast<int>(flags), nullptr, nullptr, nullptr);
