@@ -85,7 +85,7 @@ private:
     void RemakeScaler(OutputStreamState& output, const AVFrame& picture);
     AVFrame* WritablePicture(OutputStreamState& output);
     void EncodeVideo(OutputStreamState& output, AVFrame* frame);
-    void ReceiveVideoPackets(OutputStreamState& output);
+    void ReceiveVideoPackets(OutputStreamState& output, int frameNumber);
 
     // Audio output.
     void AudioOut(OutputStreamState& output, InputStreamState& input, AVFrame* samples);
@@ -104,7 +104,7 @@ private:
     void WritePacket(OutputStreamState& output, AVPacket* packet, AVRational timeBase);
     void Mux(OutputStreamState& output, AVPacket* packet, AVRational timeBase);
     void NoteCodedPicture(OutputStreamState& output, const AVPacket& packet);
-    void WriteVideoStatistics(OutputStreamState& output, int frameSize);
+    void WriteVideoStatistics(const OutputStreamState& output, int frameNumber, int frameSize);
     void WritePassOneStatistics(OutputStreamState& output);
 
     // Progress.

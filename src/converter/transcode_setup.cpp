@@ -118,8 +118,9 @@ void TranscodeSession::Run() {
     for (auto& output : outputStreams_) {
         PrepareStream(*output);
     }
-    OpenEncoders();
+    // Decoders first: a text subtitle encoder takes its style header from its decoder.
     OpenDecoders();
+    OpenEncoders();
     SetInitialTimes();
     CopyMetadataMaps();
     CopyChapters();
@@ -298,6 +299,12 @@ void TranscodeSession::PrepareStream(OutputStreamState& output) {
             PrepareAudioEncoding(output, input);
             break;
         case AVMEDIA_TYPE_SUBTITLE:
+            // Bitmap subtitle encoders place their pictures on the source's frame.
+            if (encoder.width == 0 || encoder.height == 0) {
+                encoder.width = source.codecpar->width;
+                encoder.height = source.codecpar->height;
+            }
+            encoder.time_base = AVRational{1, 1'000'000};
             break;
         default:
             throw MediaError("invalid codec_type of output stream");
@@ -517,6 +524,20 @@ void TranscodeSession::OpenEncoder(OutputStreamState& output) {
                    encoder.codec_id, output.fileIndex, output.streamIndex, typeName.c_str());
         Log(media::LogLevel::llError, message);
         throw MediaError(message);
+    }
+    if (encoder.codec_type == AVMEDIA_TYPE_SUBTITLE && encoder.subtitle_header == nullptr) {
+        const AVCodecContext* decoder = inputStreams_[output.sourceIndex]->decoder.get();
+        if (decoder != nullptr && decoder->subtitle_header_size > 0) {
+            encoder.subtitle_header = static_cast<std::uint8_t*>(
+                avutil.av_mallocz(static_cast<std::size_t>(decoder->subtitle_header_size) + 1));
+            if (encoder.subtitle_header == nullptr) {
+                throw MediaError("Not enough memory");
+            }
+            std::copy(decoder->subtitle_header,
+                      decoder->subtitle_header + decoder->subtitle_header_size,
+                      encoder.subtitle_header);
+            encoder.subtitle_header_size = decoder->subtitle_header_size;
+        }
     }
     int opened;
     {

@@ -250,10 +250,11 @@ void TranscodeSession::EncodeVideo(OutputStreamState& output, AVFrame* frame) {
     if (sent < 0 && sent != AVERROR_EOF) {
         throw MediaError("Video encoding failed");
     }
-    ReceiveVideoPackets(output);
+    // The statistics count the frame being encoded as one of the stream's frames.
+    ReceiveVideoPackets(output, output.frameCount + (frame != nullptr ? 1 : 0));
 }
 
-void TranscodeSession::ReceiveVideoPackets(OutputStreamState& output) {
+void TranscodeSession::ReceiveVideoPackets(OutputStreamState& output, int frameNumber) {
     AVCodecContext& encoder = *output.encoder;
     for (;;) {
         const int received = avcodec.avcodec_receive_packet(&encoder, encoded_.get());
@@ -268,7 +269,7 @@ void TranscodeSession::ReceiveVideoPackets(OutputStreamState& output) {
         videoBytes_ += size;
         WritePacket(output, encoded_.get(), encoder.time_base);
         if (!options_.videoStatsFileName.empty()) {
-            WriteVideoStatistics(output, size);
+            WriteVideoStatistics(output, frameNumber, size);
         }
         WritePassOneStatistics(output);
     }
@@ -299,7 +300,8 @@ void TranscodeSession::WritePassOneStatistics(OutputStreamState& output) {
     }
 }
 
-void TranscodeSession::WriteVideoStatistics(OutputStreamState& output, int frameSize) {
+void TranscodeSession::WriteVideoStatistics(const OutputStreamState& output, int frameNumber,
+                                            int frameSize) {
     if (!videoStatistics_) {
         videoStatistics_.reset(std::fopen(options_.videoStatsFileName.c_str(), "w"));
         if (!videoStatistics_) {
@@ -308,7 +310,7 @@ void TranscodeSession::WriteVideoStatistics(OutputStreamState& output, int frame
     }
     const AVCodecContext& encoder = *output.encoder;
     std::FILE* file = videoStatistics_.get();
-    std::fprintf(file, "frame= %5d q= %2.1f ", output.frameCount,
+    std::fprintf(file, "frame= %5d q= %2.1f ", frameNumber,
                  static_cast<double>(output.lastQuality) / FF_QP2LAMBDA);
     if ((encoder.flags & AV_CODEC_FLAG_PSNR) != 0) {
         const double scale = static_cast<double>(encoder.width) * encoder.height * 255.0 * 255.0;

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <condition_variable>
 #include <cstdlib>
@@ -625,6 +626,71 @@ TEST(RunLocks, TheMainThreadCanProbeWhileWorkersOpenCodecsAndLog) {
     EXPECT_GT(probes, 0);
     EXPECT_GT(lines.load(), 0);
     logger.SetOnLog({});
+}
+
+}  // namespace
+}  // namespace quillo::converter
+
+namespace quillo::converter {
+namespace {
+
+TEST_F(RunTest, JoinedInputsFollowEachOtherInOneOutput) {
+    // The second clip has another picture size; it is scaled to the output's.
+    ASSERT_TRUE(engine_->OpenInput(Fixture("clip.mp4")));
+    ASSERT_TRUE(engine_->OpenInput(Fixture("odd_size.mp4")));
+    engine_->SetOption("s", "320x240");
+    engine_->SetOption("vcodec", "mpeg4");
+    engine_->SetOption("acodec", "libmp3lame");
+    const fs::path out = Out("joined.avi");
+    ASSERT_GE(engine_->OpenOutput(out.string(), true), 0) << engine_->LastErrorMessage();
+    ASSERT_TRUE(engine_->JoinMode());
+    engine_->StartConvert(false);
+    ASSERT_TRUE(engine_->Finished()) << engine_->ErrorText();
+    EXPECT_EQ(engine_->TotalDuration(), 5'000'000);
+    EXPECT_EQ(quillo::testing::DecodeWithFfmpeg(out).output, "");
+    const auto report = RunFfprobe(out, "-show_streams -count_frames");
+    EXPECT_EQ(Number(report, "streams.stream.0.nb_read_frames"), 125);
+    EXPECT_EQ(Number(report, "streams.stream.0.width"), 320);
+    EXPECT_NEAR(Duration(out), 5.0, 0.1);
+    EXPECT_EQ(Reports().back().frameNumber, 125);
+}
+
+TEST_F(RunTest, TimestampsThatJumpInATransportStreamAreMadeContinuous) {
+    // Two streams written one after the other: the second restarts its clock.
+    const fs::path joined = Out("two.ts");
+    quillo::testing::WriteFile(joined, quillo::testing::ReadFile(FixturePath("clip.ts")) +
+                                           quillo::testing::ReadFile(FixturePath("programs.ts")));
+    const fs::path out = Out("continuous.avi");
+    Apply(*engine_, {"-i", joined.string(), "-vcodec", "mpeg4", "-acodec", "mp2", out});
+    engine_->StartConvert(false);
+    ASSERT_TRUE(engine_->Finished()) << engine_->ErrorText();
+    EXPECT_NEAR(Duration(out), 5.0, 0.1);
+    EXPECT_EQ(quillo::testing::DecodeWithFfmpeg(out).output, "");
+}
+
+TEST_F(RunTest, SubtitlesAreReencodedAtTheirTimes) {
+    const fs::path out = Out("subtitled.mkv");
+    Apply(*engine_, {"-i", Fixture("subtitles.mkv"), "-vcodec", "mpeg4", "-scodec", "dvdsub", out});
+    engine_->StartConvert(false);
+    ASSERT_TRUE(engine_->Finished()) << engine_->ErrorText();
+    const auto report = RunFfprobe(out, "-select_streams s -show_entries packet=pts_time");
+    EXPECT_EQ(Number(report, "packets.packet.0.pts_time"), 0.2);
+    EXPECT_EQ(Number(report, "packets.packet.1.pts_time"), 1.2);
+    EXPECT_EQ(Number(report, "packets.packet.2.pts_time"), 2.2);
+    EXPECT_EQ(report.fields.count("packets.packet.3.pts_time"), 0U);
+}
+
+TEST_F(RunTest, TheVideoStatisticsFileHasALinePerEncodedFrame) {
+    const fs::path statistics = Out("vstats.log");
+    Apply(*engine_, {"-i", Fixture("clip.mp4"), "-an", "-vcodec", "mpeg4", "-vstats_file",
+                     statistics.string(), Out("counted.avi")});
+    engine_->StartConvert(false);
+    ASSERT_TRUE(engine_->Finished()) << engine_->ErrorText();
+    const std::string text = quillo::testing::ReadFile(statistics);
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 75);
+    EXPECT_TRUE(text.starts_with("frame=     1 q= ")) << text.substr(0, 80);
+    EXPECT_NE(text.find("type= I\n"), std::string::npos);
+    EXPECT_NE(text.find("frame=    75 "), std::string::npos);
 }
 
 }  // namespace
