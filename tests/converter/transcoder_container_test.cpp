@@ -2,8 +2,13 @@
 // full decode by ffmpeg; and the ways a task meets bad input or a refusing system.
 
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -16,10 +21,14 @@ namespace quillo::converter {
 namespace {
 
 namespace fs = std::filesystem;
+using media::LogLevel;
+using quillo::testing::CommandResult;
 using quillo::testing::DecodeWithFfmpeg;
 using quillo::testing::FixturePath;
 using quillo::testing::ProbeReport;
+using quillo::testing::ReadFile;
 using quillo::testing::RunFfprobe;
+using quillo::testing::WriteFile;
 using Options = std::vector<std::pair<std::string, std::string>>;
 
 std::string Fixture(const char* name) {
@@ -579,6 +588,369 @@ INSTANTIATE_TEST_SUITE_P(Families, ContainerTest, ::testing::ValuesIn(ContainerC
                          [](const ::testing::TestParamInfo<ContainerCase>& info) {
                              return std::string(info.param.name);
                          });
+
+// Runs the check as an ordinary user and returns what it says. Root may write anywhere, so
+// as root the check runs in a child process that has become "nobody".
+std::string AsOrdinaryUser(const std::function<std::string()>& check) {
+    if (geteuid() != 0) {
+        return check();
+    }
+    int pipeEnds[2];
+    if (pipe(pipeEnds) != 0) {
+        return "cannot make a pipe";
+    }
+    const pid_t child = fork();
+    if (child < 0) {
+        return "cannot fork";
+    }
+    if (child == 0) {
+        close(pipeEnds[0]);
+        const std::string said = setgid(65534) == 0 && setuid(65534) == 0
+                                     ? check()
+                                     : std::string("cannot become nobody");
+        const ssize_t written = write(pipeEnds[1], said.data(), said.size());
+        _exit(written == static_cast<ssize_t>(said.size()) ? 0 : 1);
+    }
+    close(pipeEnds[1]);
+    std::string said;
+    char buffer[512];
+    ssize_t count;
+    while ((count = read(pipeEnds[0], buffer, sizeof buffer)) > 0) {
+        said.append(buffer, static_cast<std::size_t>(count));
+    }
+    close(pipeEnds[0]);
+    int status = 0;
+    if (waitpid(child, &status, 0) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        return "the child did not end well: " + said;
+    }
+    return said;
+}
+
+// A file-size limit for this process, with the signal that would kill it ignored, so that a
+// write past the limit fails as on a full disk. Both are restored when it goes.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        getrlimit(RLIMIT_FSIZE, &saved_);
+        struct sigaction ignore {};
+        ignore.sa_handler = SIG_IGN;
+        sigaction(SIGXFSZ, &ignore, &savedAction_);
+        rlimit limit = saved_;
+        limit.rlim_cur = bytes;
+        active_ = setrlimit(RLIMIT_FSIZE, &limit) == 0;
+    }
+    ~FileSizeLimit() {
+        setrlimit(RLIMIT_FSIZE, &saved_);
+        sigaction(SIGXFSZ, &savedAction_, nullptr);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+    bool Active() const { return active_; }
+
+private:
+    rlimit saved_{};
+    struct sigaction savedAction_ {};
+    bool active_ = false;
+};
+
+std::vector<std::string> FolderEntries(const fs::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        names.push_back(entry.path().filename().string());
+    }
+    return names;
+}
+
+using BadInputTest = testing::TranscoderTest;
+
+TEST_F(BadInputTest, SourcesThatAreNoMediaAreRefusedWithTheirName) {
+    // truncated.mp4 keeps the first 40% of a file whose index comes last: nothing to read.
+    for (const char* name : {"not_media.txt", "empty.bin", "truncated.mp4"}) {
+        const std::string path = Fixture(name);
+        EXPECT_FALSE(engine_.OpenInput(path)) << name;
+        EXPECT_EQ(engine_.LastErrorMessage(), path + ": Invalid data found when processing input");
+        EXPECT_EQ(engine_.InputCount(), 0);
+    }
+    // Nothing is left half open: a good source opens as the first input.
+    ASSERT_TRUE(engine_.OpenInput(Fixture("clip.mp4"))) << engine_.LastErrorMessage();
+    EXPECT_EQ(engine_.InputCount(), 1);
+    EXPECT_EQ(engine_.TotalDuration(), 3'000'000);
+}
+
+// A source cut short converts up to the cut into a complete file.
+void ExpectShorterCompleteOutput(Transcoder& engine, const std::string& source,
+                                 const fs::path& output) {
+    ASSERT_TRUE(engine.OpenInput(source)) << engine.LastErrorMessage();
+    engine.SetOption("vcodec", "mpeg4");
+    engine.SetOption("acodec", "libmp3lame");
+    ASSERT_EQ(engine.OpenOutput(output.string(), false), 1) << engine.LastErrorMessage();
+    ASSERT_TRUE(engine.StartConvert(false));
+    EXPECT_TRUE(engine.Finished());
+    EXPECT_FALSE(engine.Failed()) << engine.ErrorText();
+    engine.ResetOptions();
+    ASSERT_TRUE(fs::exists(output));
+    const double seconds = Seconds(output);
+    EXPECT_GT(seconds, 0.5);
+    EXPECT_LT(seconds, 2.5);  // the full clip has 3 s
+    const CommandResult decoded = DecodeWithFfmpeg(output);
+    EXPECT_EQ(decoded.exitStatus, 0) << decoded.output;
+    EXPECT_EQ(decoded.output, "");
+}
+
+TEST_F(BadInputTest, TruncatedTransportStreamGivesTheFirstPart) {
+    ExpectShorterCompleteOutput(engine_, Fixture("truncated.ts"), folder_ / "part.avi");
+}
+
+TEST_F(BadInputTest, TruncatedMp4WithItsIndexFirstGivesTheFirstPart) {
+    // A copy with the index moved to the front, cut where truncated.mp4 is cut.
+    const fs::path indexFirst = folder_ / "index_first.mp4";
+    {
+        Transcoder copier;  // an engine runs one task
+        ASSERT_TRUE(copier.OpenInput(Fixture("clip.mp4"))) << copier.LastErrorMessage();
+        copier.SetOption("vcodec", "copy");
+        copier.SetOption("acodec", "copy");
+        copier.SetOption("movflags", "faststart");
+        ASSERT_EQ(copier.OpenOutput(indexFirst.string(), false), 1) << copier.LastErrorMessage();
+        ASSERT_TRUE(copier.StartConvert(false));
+        ASSERT_FALSE(copier.Failed()) << copier.ErrorText();
+    }
+    const std::string whole = ReadFile(indexFirst);
+    ASSERT_LT(whole.find("moov"), whole.find("mdat")) << "the index is not first";
+    const fs::path cut = folder_ / "cut.mp4";
+    WriteFile(cut, whole.substr(0, whole.size() * 40 / 100));
+
+    ExpectShorterCompleteOutput(engine_, cut.string(), folder_ / "part.avi");
+}
+
+// clip.ts with bytes in its middle overwritten.
+fs::path DamagedTransportStream(const fs::path& folder) {
+    std::string bytes = ReadFile(FixturePath("clip.ts"));
+    const std::size_t middle = bytes.size() / 2;
+    for (std::size_t i = middle; i < middle + 3000 && i < bytes.size(); ++i) {
+        bytes[i] = static_cast<char>((i * 37 + 11) & 0xff);
+    }
+    const fs::path damaged = folder / "damaged.ts";
+    WriteFile(damaged, bytes);
+    return damaged;
+}
+
+TEST_F(BadInputTest, CorruptPacketsAreLoggedAndSkipped) {
+    const fs::path damaged = DamagedTransportStream(folder_);
+    const fs::path output = folder_ / "repaired.mpg";
+    ASSERT_TRUE(engine_.OpenInput(damaged.string())) << engine_.LastErrorMessage();
+    ASSERT_EQ(engine_.OpenOutput(output.string(), false), 1) << engine_.LastErrorMessage();
+    ASSERT_TRUE(engine_.StartConvert(false));
+    EXPECT_TRUE(engine_.Finished());
+    EXPECT_FALSE(engine_.Failed()) << engine_.ErrorText();
+    engine_.ResetOptions();
+
+    bool reported = false;
+    for (const auto& [level, text] : logged_) {
+        reported = reported || text.starts_with("Error while decoding stream #0.");
+    }
+    EXPECT_TRUE(reported) << "the damage went unmentioned";
+    EXPECT_NEAR(Seconds(output), 3.0, 0.2);
+    const CommandResult decoded = DecodeWithFfmpeg(output);
+    EXPECT_EQ(decoded.exitStatus, 0) << decoded.output;
+    EXPECT_EQ(decoded.output, "");
+}
+
+TEST_F(BadInputTest, CorruptPacketsFailTheTaskWhenErrorsAreFatal) {
+    const fs::path damaged = DamagedTransportStream(folder_);
+    const fs::path output = folder_ / "repaired.mpg";
+    engine_.SetOption("xerror", "1");
+    ASSERT_TRUE(engine_.OpenInput(damaged.string())) << engine_.LastErrorMessage();
+    ASSERT_EQ(engine_.OpenOutput(output.string(), false), 1) << engine_.LastErrorMessage();
+    engine_.StartConvert(false);
+    EXPECT_FALSE(engine_.Finished());
+    EXPECT_TRUE(engine_.Failed());
+    EXPECT_TRUE(engine_.ErrorText().starts_with("Error while decoding stream #0."))
+        << engine_.ErrorText();
+    EXPECT_TRUE(Logged(LogLevel::llQuiet, engine_.ErrorText()));
+    engine_.ResetOptions();
+    EXPECT_FALSE(fs::exists(output));
+    EXPECT_EQ(FolderEntries(folder_), std::vector<std::string>{"damaged.ts"});
+}
+
+TEST_F(BadInputTest, MissingOutputFolderIsRefusedAtOpen) {
+    const fs::path output = folder_ / "no such folder" / "out.mp4";
+    ASSERT_TRUE(engine_.OpenInput(Fixture("clip.mp4"))) << engine_.LastErrorMessage();
+    EXPECT_EQ(engine_.OpenOutput(output.string(), false), -1);
+    EXPECT_EQ(engine_.LastErrorMessage(), output.string() + ": No such file or directory");
+    EXPECT_EQ(engine_.OutputCount(), 0);
+    EXPECT_TRUE(fs::is_empty(folder_));
+}
+
+TEST_F(BadInputTest, UnwritableOutputFolderIsRefusedAtOpen) {
+    const fs::path locked = folder_ / "locked";
+    fs::create_directory(locked);
+    fs::permissions(locked, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
+                                fs::perms::group_exec | fs::perms::others_read |
+                                fs::perms::others_exec);
+    // The ordinary user must reach the folder.
+    fs::permissions(folder_, fs::perms::others_exec | fs::perms::group_exec, fs::perm_options::add);
+    const fs::path output = locked / "out.mp4";
+    ASSERT_TRUE(engine_.OpenInput(Fixture("clip.mp4"))) << engine_.LastErrorMessage();
+    const std::string said = AsOrdinaryUser([&] {
+        const int outputs = engine_.OpenOutput(output.string(), false);
+        return std::to_string(outputs) + " " + std::to_string(engine_.OutputCount()) + " " +
+               engine_.LastErrorMessage();
+    });
+    EXPECT_EQ(said, "-1 0 " + output.string() + ": Permission denied");
+    EXPECT_TRUE(fs::is_empty(locked));
+    fs::permissions(locked, fs::perms::owner_all, fs::perm_options::add);
+}
+
+struct FullDiskCase {
+    const char* name;
+    const char* output;
+    Options options;
+};
+
+class FullDiskTest : public testing::TranscoderTest,
+                     public ::testing::WithParamInterface<FullDiskCase> {};
+
+TEST_P(FullDiskTest, FailsTheTaskAndLeavesNoFile) {
+    const FullDiskCase& c = GetParam();
+    const fs::path output = folder_ / c.output;
+    ASSERT_TRUE(engine_.OpenInput(Fixture("clip.mp4"))) << engine_.LastErrorMessage();
+    for (const auto& [name, value] : c.options) {
+        engine_.SetOption(name, value);
+    }
+    ASSERT_EQ(engine_.OpenOutput(output.string(), false), 1) << engine_.LastErrorMessage();
+    {
+        // Far less than either output needs.
+        const FileSizeLimit limit(64 * 1024);
+        ASSERT_TRUE(limit.Active());
+        engine_.StartConvert(false);
+    }
+    EXPECT_FALSE(engine_.Finished());
+    EXPECT_TRUE(engine_.Failed());
+    const std::string error = engine_.ErrorText();
+    EXPECT_TRUE(error == "av_interleaved_write_frame(): File too large" ||
+                error == "av_write_trailer(): File too large")
+        << error;
+    engine_.ResetOptions();
+    EXPECT_FALSE(fs::exists(output));
+    EXPECT_TRUE(fs::is_empty(folder_));
+}
+
+INSTANTIATE_TEST_SUITE_P(BadInput, FullDiskTest,
+                         ::testing::Values(
+                             // Every picture is larger than the limit: the write of a packet fails.
+                             FullDiskCase{
+                                 "WhilePacketsAreWritten", "full.dv", {{"target", "pal-dv"}}},
+                             // The AVI muxer buffers: the failure shows when the file is finished.
+                             FullDiskCase{"WhenTheFileIsFinished",
+                                          "full.avi",
+                                          {{"vcodec", "libxvid"},
+                                           {"vtag", "XVID"},
+                                           {"s", "640x480"},
+                                           {"b", "1200000"},
+                                           {"acodec", "libmp3lame"}}}),
+                         [](const ::testing::TestParamInfo<FullDiskCase>& info) {
+                             return std::string(info.param.name);
+                         });
+
+TEST_F(BadInputTest, EncoderRefusalFailsTheTaskAndLeavesNoFile) {
+    const fs::path output = folder_ / "phone.3gp";
+    ASSERT_TRUE(engine_.OpenInput(Fixture("clip.mp4"))) << engine_.LastErrorMessage();
+    engine_.SetOption("vcodec", "h263");
+    engine_.SetOption("s", "320x240");  // no size of H.263's own
+    engine_.SetOption("acodec", "libfaac");
+    ASSERT_EQ(engine_.OpenOutput(output.string(), false), 1) << engine_.LastErrorMessage();
+    engine_.StartConvert(false);
+    EXPECT_FALSE(engine_.Finished());
+    EXPECT_TRUE(engine_.Failed());
+    EXPECT_TRUE(engine_.ErrorText().starts_with(
+        "Error while opening encoder for output stream #0.0 (Video) - maybe incorrect "
+        "parameters such as bit_rate, rate, width or height"))
+        << engine_.ErrorText();
+    // The encoder's own reason reaches the log too.
+    bool reason = false;
+    for (const auto& [level, text] : logged_) {
+        reason = reason || text.find("320x240 is not valid for the H.263") != std::string::npos;
+    }
+    EXPECT_TRUE(reason);
+    engine_.ResetOptions();
+    EXPECT_FALSE(fs::exists(output));
+    EXPECT_TRUE(fs::is_empty(folder_));
+}
+
+TEST_F(BadInputTest, OutputOverItsInputIsRefusedAndTheInputKept) {
+    const fs::path input = folder_ / "source.mp4";
+    fs::copy_file(FixturePath("clip.mp4"), input);
+    const std::string original = ReadFile(input);
+    fs::create_symlink(input, folder_ / "link.mp4");
+    fs::create_hard_link(input, folder_ / "hard.mp4");
+    const std::vector<std::string> spellings = {
+        input.string(), (folder_ / "." / "source.mp4").string(),
+        (folder_.parent_path() / folder_.filename() / "source.mp4").string(),
+        (folder_ / "link.mp4").string(), (folder_ / "hard.mp4").string()};
+
+    ASSERT_TRUE(engine_.OpenInput(input.string())) << engine_.LastErrorMessage();
+    for (const std::string& spelling : spellings) {
+        EXPECT_EQ(engine_.OpenOutput(spelling, false), -1) << spelling;
+        EXPECT_EQ(engine_.LastErrorMessage(),
+                  "Output file '" + spelling + "' is the same file as input file #0");
+        EXPECT_EQ(engine_.OutputCount(), 0);
+    }
+    // Without an output the task ends at once, and the input is still what it was.
+    EXPECT_FALSE(engine_.StartConvert(false));
+    EXPECT_EQ(engine_.ErrorText(), "At least one output file must be specified");
+    engine_.ResetOptions();
+    EXPECT_TRUE(ReadFile(input) == original) << "the input was changed";
+}
+
+// A task limited by a frame count or a duration.
+struct LimitCase {
+    const char* name;
+    const char* source;
+    const char* output;
+    const char* option;
+    const char* value;
+    int frames;      // video frames the output must have; -1: not counted
+    double seconds;  // the output's duration
+};
+
+class ContainerLimitsTest : public testing::TranscoderTest,
+                            public ::testing::WithParamInterface<LimitCase> {};
+
+// No fixture is longer than 3 s (75 pictures), so the frame limits stay below that.
+TEST_P(ContainerLimitsTest, StopsAtTheLimitWithACompleteFile) {
+    const LimitCase& c = GetParam();
+    const fs::path output = folder_ / c.output;
+    ASSERT_TRUE(engine_.OpenInput(Fixture(c.source))) << engine_.LastErrorMessage();
+    engine_.SetOption("vcodec", "mpeg4");
+    engine_.SetOption(c.option, c.value);
+    ASSERT_EQ(engine_.OpenOutput(output.string(), false), 1) << engine_.LastErrorMessage();
+    ASSERT_TRUE(engine_.StartConvert(false));
+    EXPECT_TRUE(engine_.Finished());
+    ASSERT_FALSE(engine_.Failed()) << engine_.ErrorText();
+    engine_.ResetOptions();
+
+    if (c.frames >= 0) {
+        const ProbeReport counted = RunFfprobe(
+            output, "-count_frames -select_streams v:0 -show_entries stream=nb_read_frames");
+        EXPECT_EQ(Field(counted, "streams.stream.0.nb_read_frames"), std::to_string(c.frames));
+    }
+    EXPECT_NEAR(Seconds(output), c.seconds, 0.1);
+    const CommandResult decoded = DecodeWithFfmpeg(output);
+    EXPECT_EQ(decoded.exitStatus, 0) << decoded.output;
+    EXPECT_EQ(decoded.output, "");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Limits, ContainerLimitsTest,
+    ::testing::Values(
+        LimitCase{"ThirtyFramesFromMp4", "clip.mp4", "thirty.mp4", "vframes", "30", 30, 1.2},
+        LimitCase{"SixtyFramesFromMatroska", "clip.mkv", "sixty.avi", "vframes", "60", 60, 2.4},
+        LimitCase{"OneSecondFromAvi", "clip.avi", "second.mkv", "t", "1", -1, 1.0},
+        // The transport stream's timestamps start late; the limit counts from
+        // its start.
+        LimitCase{"OneSecondFromTransportStream", "clip.ts", "second.mp4", "t", "1", -1, 1.0}),
+    [](const ::testing::TestParamInfo<LimitCase>& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace quillo::converter
