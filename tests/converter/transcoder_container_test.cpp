@@ -9,6 +9,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <ostream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -72,9 +73,13 @@ std::string StreamField(const ProbeReport& report, int stream, const std::string
 }
 
 // The container's duration in seconds; -1 when ffprobe gives none.
-double Seconds(const fs::path& file) {
-    const std::string text = Field(RunFfprobe(file, "-show_format"), "format.duration");
+double Seconds(const ProbeReport& report) {
+    const std::string text = Field(report, "format.duration");
     return text.empty() || text == "N/A" ? -1.0 : std::stod(text);
+}
+
+double Seconds(const fs::path& file) {
+    return Seconds(RunFfprobe(file, "-show_format"));
 }
 
 std::string Trimmed(std::string text) {
@@ -525,6 +530,11 @@ const std::vector<ContainerCase>& ContainerCases() {
     return cases;
 }
 
+// Test names show the case's name instead of its bytes.
+void PrintTo(const ContainerCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
 class ContainerTest : public testing::TranscoderTest,
                       public ::testing::WithParamInterface<ContainerCase> {};
 
@@ -577,9 +587,9 @@ TEST_P(ContainerTest, ConvertsToTheFamilyAndDecodesCleanly) {
 
     const double sourceSeconds = Seconds(FixturePath(c.source));
     ASSERT_GT(sourceSeconds, 0.0);
-    EXPECT_NEAR(std::stod(Field(probe, "format.duration")), sourceSeconds, 0.2);
+    EXPECT_NEAR(Seconds(probe), sourceSeconds, 0.2);
 
-    const quillo::testing::CommandResult decoded = DecodeWithFfmpeg(output);
+    const CommandResult decoded = DecodeWithFfmpeg(output);
     EXPECT_EQ(decoded.exitStatus, 0) << decoded.output;
     EXPECT_EQ(decoded.output, "");
 }
@@ -808,6 +818,10 @@ struct FullDiskCase {
     Options options;
 };
 
+void PrintTo(const FullDiskCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
 class FullDiskTest : public testing::TranscoderTest,
                      public ::testing::WithParamInterface<FullDiskCase> {};
 
@@ -913,6 +927,10 @@ struct LimitCase {
     int frames;      // video frames the output must have; -1: not counted
     double seconds;  // the output's duration
 };
+
+void PrintTo(const LimitCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class ContainerLimitsTest : public testing::TranscoderTest,
                             public ::testing::WithParamInterface<LimitCase> {};
