@@ -163,6 +163,14 @@ TEST_F(RunTest, VideoAndAudioOfAnMp4MapToTheirKindsWithoutMaps) {
     const auto report = RunFfprobe(out, "-show_streams");
     EXPECT_EQ(Text(report, "streams.stream.0.codec_name"), "mpeg4");
     EXPECT_EQ(Text(report, "streams.stream.1.codec_name"), "mp2");
+    // The final report tells the finished file's size, and the summary follows it.
+    ASSERT_FALSE(Reports().empty());
+    EXPECT_EQ(Reports().back().totalSize, static_cast<std::int64_t>(fs::file_size(out)));
+    std::scoped_lock lock(mutex_);
+    EXPECT_TRUE(std::any_of(logged_.begin(), logged_.end(), [](const std::string& line) {
+        return line.starts_with("video:") && line.find("kB audio:") != std::string::npos &&
+               line.ends_with("%\r\n");
+    }));
 }
 
 struct AudioChoice {
@@ -691,6 +699,59 @@ TEST_F(RunTest, TheVideoStatisticsFileHasALinePerEncodedFrame) {
     EXPECT_TRUE(text.starts_with("frame=     1 q= ")) << text.substr(0, 80);
     EXPECT_NE(text.find("type= I\n"), std::string::npos);
     EXPECT_NE(text.find("frame=    75 "), std::string::npos);
+}
+
+// The 16-bit samples of a WAV file's data chunk.
+std::vector<std::int16_t> WaveSamples(const fs::path& file) {
+    const std::string bytes = quillo::testing::ReadFile(file);
+    const std::size_t data = bytes.find("data");
+    std::vector<std::int16_t> samples;
+    if (data == std::string::npos) {
+        return samples;
+    }
+    for (std::size_t at = data + 8; at + 1 < bytes.size(); at += 2) {
+        samples.push_back(
+            static_cast<std::int16_t>(static_cast<std::uint8_t>(bytes[at]) |
+                                      (static_cast<std::uint8_t>(bytes[at + 1]) << 8)));
+    }
+    return samples;
+}
+
+TEST_F(RunTest, VolumeFiveHundredTwelveDoublesEachSampleAndClamps) {
+    const fs::path source = Out("source.wav");
+    {
+        Transcoder first;
+        // Four times as loud as the clip, so that doubling it again passes the limits.
+        Apply(first, {"-i", Fixture("tagged.mp3"), "-vol", "1024", source});
+        first.StartConvert(false);
+        ASSERT_TRUE(first.Finished()) << first.ErrorText();
+    }
+    const fs::path out = Out("louder.wav");
+    Apply(*engine_, {"-i", source, "-vol", "512", out});
+    engine_->StartConvert(false);
+    ASSERT_TRUE(engine_->Finished()) << engine_->ErrorText();
+    const auto before = WaveSamples(source);
+    const auto after = WaveSamples(out);
+    ASSERT_EQ(after.size(), before.size());
+    int clamped = 0;
+    for (std::size_t i = 0; i < before.size(); ++i) {
+        const int doubled = std::clamp(before[i] * 2, -32768, 32767);
+        ASSERT_EQ(after[i], doubled) << "sample " << i;
+        clamped += doubled != before[i] * 2 ? 1 : 0;
+    }
+    EXPECT_GT(clamped, 0);
+}
+
+TEST_F(RunTest, ACopiedStreamGoesThroughItsBitstreamFilters) {
+    // H.264 from Matroska carries its headers apart; a transport stream needs them in band.
+    const fs::path out = Out("annexb.ts");
+    Apply(*engine_, {"-i", Fixture("clip.mkv"), "-vcodec", "copy", "-vbsf", "h264_mp4toannexb",
+                     "-acodec", "mp2", out});
+    engine_->StartConvert(false);
+    ASSERT_TRUE(engine_->Finished()) << engine_->ErrorText();
+    EXPECT_EQ(quillo::testing::DecodeWithFfmpeg(out).output, "");
+    const std::string bytes = quillo::testing::ReadFile(out);
+    EXPECT_NE(bytes.find(std::string("\0\0\0\1", 4)), std::string::npos);
 }
 
 }  // namespace
