@@ -107,8 +107,9 @@ void TranscodeSession::Report(int inputIndex, bool final) {
                 extraPart += Format("*:%2.2f ", Psnr(errorSum / scaleSum));
             }
         }
+        // In join mode the parts already written stay at the time they reached.
         const double streamTime = static_cast<double>(output.outputTime) / 1e6;
-        if (streamTime > 0 && streamTime < time) {
+        if (output.active && streamTime > 0 && streamTime < time) {
             time = streamTime;
         }
     }

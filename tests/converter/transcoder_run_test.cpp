@@ -661,6 +661,7 @@ TEST_F(RunTest, JoinedInputsFollowEachOtherInOneOutput) {
     EXPECT_EQ(Number(report, "streams.stream.0.width"), 320);
     EXPECT_NEAR(Duration(out), 5.0, 0.1);
     EXPECT_EQ(Reports().back().frameNumber, 125);
+    EXPECT_NEAR(static_cast<double>(Reports().back().time) / 1e6, 5.0, 0.1);
 }
 
 TEST_F(RunTest, TimestampsThatJumpInATransportStreamAreMadeContinuous) {
