@@ -115,7 +115,11 @@ void TranscodeSession::AudioOut(OutputStreamState& output, InputStreamState& inp
     const int decoderRate = samples->sample_rate;
     const double syncTime =
         static_cast<double>(output.syncSource->currentTime - options_.startTime) / 1e6;
-    const int queued = avutil.av_audio_fifo_size(output.fifo.get());
+    // Samples converted but not encoded yet, and those the resampler still holds, come
+    // before these: the next sample to encode is that far ahead of the block's time.
+    const std::int64_t held =
+        output.resampler ? swresample.swr_get_delay(output.resampler.get(), encoderRate) : 0;
+    const std::int64_t queued = avutil.av_audio_fifo_size(output.fifo.get()) + held;
     int skip = 0;
     if (options_.audioSyncMethod != 0) {
         const double delta = syncTime * encoderRate - static_cast<double>(output.syncCounter) -

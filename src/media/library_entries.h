@@ -192,7 +192,8 @@
     FUNCTION(swr_convert)                   \
     FUNCTION(swr_set_compensation)          \
     FUNCTION(swr_inject_silence)            \
-    FUNCTION(swr_get_out_samples)
+    FUNCTION(swr_get_out_samples)           \
+    FUNCTION(swr_get_delay)
 #define QUILLO_SDL2_ENTRIES(FUNCTION) \
     FUNCTION(SDL_GetVersion)          \
     FUNCTION(SDL_GetError)            \
