@@ -507,6 +507,11 @@ void Video(const ProfileReader& profile, const std::string& encoder, const std::
         }
     }
     Audio(profile, source, output);
+    // DV weaves each frame's sound into the frame, so its muxer refuses sound that starts even
+    // a few milliseconds after the picture; padding the start of the sound keeps them together.
+    if (format == "dv" && !output.DisableAudio) {
+        output.AudioSync = 1;
+    }
 }
 
 }  // namespace

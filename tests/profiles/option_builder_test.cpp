@@ -678,13 +678,17 @@ TEST_F(BuilderTest, VideoProfileDetails) {
     EXPECT_TRUE(output.FrameRate.empty());
     EXPECT_EQ(output.ExtOptions, "pix_fmt=yuv411p");
     EXPECT_TRUE(output.DisableAudio);
+    EXPECT_EQ(output.AudioSync, 0);
     EXPECT_EQ(output.AudioChannels, 0);
     EXPECT_EQ(output.VideoBitrate, 512000);
 
-    Profile("Format=dv\n", "paraVideoEncoder=dvvideo\nparaVideoSize=720x576\n");
+    Profile("Format=dv\n",
+            "paraVideoEncoder=dvvideo\nparaVideoSize=720x576\nparaAudioEncoder=pcm_s16le\n");
     output = Build({"full"});
     EXPECT_EQ(output.FrameRate, "29.97");
     EXPECT_TRUE(output.ExtOptions.empty());
+    // DV with sound pads the start of the sound to the picture's.
+    EXPECT_EQ(output.AudioSync, 1);
 
     // Filters already in the record are kept in front of the zoom's.
     Profile("Format=avi\n", "paraVideoEncoder=mpeg4\nparaVideoSize=320x240\n");
