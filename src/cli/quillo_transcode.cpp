@@ -50,7 +50,11 @@ bool Fail(const std::string& message) {
 }
 
 // Applies the arguments to the engine in order; false (after saying why) on the first refusal.
-bool ApplyArguments(Transcoder& engine, int argc, char** argv, int& outputs) {
+// Unlike a profile, a command line that names an unknown option or a refused value is a
+// mistake the user wants to hear about before anything is converted; errorLogged tells
+// whether the libraries have said why already.
+bool ApplyArguments(Transcoder& engine, int argc, char** argv, int& outputs,
+                    const int& errorsLogged) {
     for (int i = 1; i < argc; ++i) {
         const std::string argument = argv[i];
         if (argument.size() < 2 || argument[0] != '-') {
@@ -79,7 +83,13 @@ bool ApplyArguments(Transcoder& engine, int argc, char** argv, int& outputs) {
             value = argv[++i];
         }
         try {
-            engine.SetOption(name, value);
+            const int errorsBefore = errorsLogged;
+            if (!engine.SetOption(name, value)) {
+                if (errorsLogged == errorsBefore) {
+                    Fail("Unrecognized option '" + name + "'");
+                }
+                return false;
+            }
         } catch (const quillo::media::MediaError& error) {
             return Fail(error.what());
         }
@@ -113,8 +123,13 @@ int main(int argc, char** argv) {
     }
     auto& logger = quillo::media::LoggerInstance();
     bool reportShown = false;
-    logger.SetOnLog([&reportShown](const quillo::media::MediaComponent*, std::uint32_t,
-                                   quillo::media::LogLevel, const std::string& message) {
+    int errorsLogged = 0;
+    logger.SetOnLog([&reportShown, &errorsLogged](const quillo::media::MediaComponent*,
+                                                  std::uint32_t, quillo::media::LogLevel level,
+                                                  const std::string& message) {
+        if (level <= quillo::media::LogLevel::llError) {
+            ++errorsLogged;
+        }
         if (reportShown) {
             std::fputc('\n', stderr);
             reportShown = false;
@@ -128,7 +143,7 @@ int main(int argc, char** argv) {
 
     Transcoder engine;
     int outputs = 0;
-    if (!ApplyArguments(engine, argc, argv, outputs)) {
+    if (!ApplyArguments(engine, argc, argv, outputs, errorsLogged)) {
         return 1;
     }
     if (outputs == 0) {

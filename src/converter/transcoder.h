@@ -108,7 +108,10 @@ public:
     // Releases every file and restores every option default.
     void ResetOptions();
 
-    void SetOption(const std::string& name, const std::string& value);
+    // False when no option of the engine or the media libraries has the name, or a library
+    // refused the value (logged at error level); the engine goes on either way, since a
+    // profile may name an option an older library had. Other refusals raise MediaError.
+    bool SetOption(const std::string& name, const std::string& value);
     // Options that are switches (or add a stream) and so take no value on a command line.
     static bool TakesNoValue(std::string_view name);
     bool SetLibraryOption(const std::string& name, const std::string& value);
@@ -207,7 +210,7 @@ private:
     void AddBitstreamFilter(std::vector<std::string>& chain, const std::string& value) const;
     void SetTimestampScale(const std::string& value);
     void SetVideoStatsFile(const std::string& value);
-    void SetBitRate(const std::string& name, const std::string& value);
+    bool SetBitRate(const std::string& name, const std::string& value);
     void SetTargetOption(const std::string& value);
     LibraryOptionContexts::Outcome SetEncoderPrivateOption(const std::string& name,
                                                            const std::string& value);

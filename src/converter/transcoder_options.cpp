@@ -75,8 +75,11 @@ void Transcoder::SetBoolean(bool& flag, const std::string& value) const {
     flag = value != "0";
 }
 
-void Transcoder::SetOption(const std::string& name, const std::string& value) {
+bool Transcoder::SetOption(const std::string& name, const std::string& value) {
     RequireLibraries();
+    if (name == "b" || name == "vb" || name == "ab") {
+        return SetBitRate(name, value);
+    }
     using Handler =
         std::function<void(Transcoder&, const std::string& name, const std::string& value)>;
     const auto integer = [](int OptionState::*field) {
@@ -190,9 +193,6 @@ void Transcoder::SetOption(const std::string& name, const std::string& value) {
         {"dts_delta_threshold", real(&OptionState::dtsDeltaThreshold)},
         {"copyts", [](Transcoder& t, const std::string&, const std::string&) { t.options_.copyTimestamps = true; }},
         {"xerror", [](Transcoder& t, const std::string&, const std::string&) { t.options_.exitOnError = true; }},
-        {"b", [](Transcoder& t, const std::string&, const std::string& v) { t.SetBitRate("b", v); }},
-        {"vb", [](Transcoder& t, const std::string&, const std::string& v) { t.SetBitRate("vb", v); }},
-        {"ab", [](Transcoder& t, const std::string&, const std::string& v) { t.SetBitRate("ab", v); }},
         {"r", [](Transcoder& t, const std::string&, const std::string& v) { t.SetFrameRate(v); }},
         {"s", [](Transcoder& t, const std::string&, const std::string& v) { t.SetFrameSize(v); }},
         {"aspect", [](Transcoder& t, const std::string&, const std::string& v) { t.SetAspect(v); }},
@@ -313,14 +313,14 @@ void Transcoder::SetOption(const std::string& name, const std::string& value) {
             // The number alone does not tell which option it was given to.
             throw MediaError(std::string(error.what()) + " for option \"" + name + "\"");
         }
-    } else {
-        SetLibraryOption(name, value);
+        return true;
     }
+    return SetLibraryOption(name, value);
 }
 
-void Transcoder::SetBitRate(const std::string& name, const std::string& value) {
+bool Transcoder::SetBitRate(const std::string& name, const std::string& value) {
     if (!SetLibraryOption(name, value)) {
-        return;
+        return false;
     }
     const AVMediaType type = name == "ab" ? AVMEDIA_TYPE_AUDIO : AVMEDIA_TYPE_VIDEO;
     if (libraryOptions_->Codec(type).bit_rate < 1000) {
@@ -328,6 +328,7 @@ void Transcoder::SetBitRate(const std::string& name, const std::string& value) {
             "WARNING: The bitrate parameter is set too low. It takes bits/s as argument, not "
             "kbits/s");
     }
+    return true;
 }
 
 void Transcoder::SetFrameRate(const std::string& value) {
