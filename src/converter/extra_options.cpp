@@ -6,20 +6,21 @@ namespace quillo::converter {
 
 namespace {
 
-void ReplaceAll(std::string& text, std::string_view from, std::string_view to) {
-    for (std::size_t at = text.find(from); at != std::string::npos;
-         at = text.find(from, at + to.size())) {
-        text.replace(at, from.size(), to);
+std::string ReplaceAll(std::string_view text, std::string_view from, std::string_view to) {
+    std::string result;
+    result.reserve(text.size());
+    for (std::size_t at = text.find(from); at != std::string_view::npos; at = text.find(from)) {
+        result.append(text.substr(0, at)).append(to);
+        text.remove_prefix(at + from.size());
     }
+    return result.append(text);
 }
 
 }  // namespace
 
 std::vector<OptionLine> ExtraOptionLines(std::string_view text) {
-    std::string uniform = media::Trim(text);
-    ReplaceAll(uniform, "\r\n", "\n");
-    ReplaceAll(uniform, "\r", "\n");
-    ReplaceAll(uniform, "<CRLF>", "\n");
+    const std::string uniform = ReplaceAll(
+        ReplaceAll(ReplaceAll(media::Trim(text), "\r\n", "\n"), "\r", "\n"), "<CRLF>", "\n");
 
     std::vector<OptionLine> lines;
     std::size_t start = 0;
@@ -34,8 +35,8 @@ std::vector<OptionLine> ExtraOptionLines(std::string_view text) {
             if (equals == std::string_view::npos) {
                 lines.push_back({media::LowerAscii(line), {}});
             } else {
-                lines.push_back(
-                    {media::LowerAscii(line.substr(0, equals)), std::string(line.substr(equals + 1))});
+                lines.push_back({media::LowerAscii(line.substr(0, equals)),
+                                 std::string(line.substr(equals + 1))});
             }
         }
         start = end + 1;
