@@ -182,8 +182,11 @@ run_case() {
       "$engine" -i "$source_file" "${engine_options[@]}" "$ours"
     measure "$their_figures" "$work/$name-ffmpeg.log" \
       ffmpeg -nostdin -y -i "$source_file" "${ffmpeg_options[@]}" "$theirs"
+    local ow oc om tw tc tm
+    read -r ow oc om < <(tail -n 1 "$our_figures")
+    read -r tw tc tm < <(tail -n 1 "$their_figures")
     printf "  run %d: engine %s s wall, %s s CPU, %s KiB | ffmpeg %s s wall, %s s CPU, %s KiB\n" \
-      "$run" $(tail -n 1 "$our_figures") $(tail -n 1 "$their_figures")
+      "$run" "$ow" "$oc" "$om" "$tw" "$tc" "$tm"
   done
 
   local our_wall our_cpu our_rss their_wall their_cpu their_rss
