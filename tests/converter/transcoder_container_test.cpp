@@ -102,9 +102,8 @@ struct ContainerCase {
     int width;
     int height;
     const char* audioCodec;
-    int sampleRate;                     // 0: not checked
-    int channels;                       // 0: not checked
-    const char* engineIssue = nullptr;  // set while the engine is known to fail the case
+    int sampleRate;  // 0: not checked
+    int channels;    // 0: not checked
 };
 
 // Settings as the catalogue's profiles give them (docs/profiles.md), sources varied.
@@ -539,9 +538,6 @@ class ContainerTest : public testing::TranscoderTest,
 
 TEST_P(ContainerTest, ConvertsToTheFamilyAndDecodesCleanly) {
     const ContainerCase& c = GetParam();
-    if (c.engineIssue != nullptr) {
-        GTEST_SKIP() << "engine: " << c.engineIssue;
-    }
     const fs::path output = folder_ / c.output;
     ASSERT_TRUE(engine_.OpenInput(Fixture(c.source))) << engine_.LastErrorMessage();
     for (const auto& [name, value] : c.options) {
