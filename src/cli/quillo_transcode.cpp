@@ -41,6 +41,9 @@ constexpr const char* Usage =
     "  FILE          opens FILE as an output (an existing file is replaced)\n"
     "  --help        shows this text\n"
     "\n"
+    "An option nothing knows, or a value the engine or a media library refuses, stops the\n"
+    "program with the reason before anything is converted.\n"
+    "\n"
     "The report line shows the progress; Ctrl-C stops the conversion and finishes the output\n"
     "up to that point. The exit status is 0 only when the task finished without error.\n";
 
@@ -51,8 +54,8 @@ bool Fail(const std::string& message) {
 
 // Applies the arguments to the engine in order; false (after saying why) on the first refusal.
 // Unlike a profile, a command line that names an unknown option or a refused value is a
-// mistake the user wants to hear about before anything is converted; errorLogged tells
-// whether the libraries have said why already.
+// mistake the user wants to hear about before anything is converted. errorsLogged counts the
+// error lines logged so far: when one came with the refusal, it has said why already.
 bool ApplyArguments(Transcoder& engine, int argc, char** argv, int& outputs,
                     const int& errorsLogged) {
     for (int i = 1; i < argc; ++i) {
