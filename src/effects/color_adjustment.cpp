@@ -1,0 +1,117 @@
+#include "effects/color_adjustment.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdint>
+#include <numbers>
+
+namespace quillo::effects {
+namespace {
+
+// Halves go to the even neighbour whatever the floating-point rounding mode is.
+std::int64_t RoundHalfEven(double value) {
+    const double below = std::floor(value);
+    const double fraction = value - below;
+    auto result = static_cast<std::int64_t>(below);
+    if (fraction > 0.5 || (fraction == 0.5 && result % 2 != 0)) {
+        ++result;
+    }
+    return result;
+}
+
+std::uint8_t ClampLevel(std::int64_t value) {
+    return static_cast<std::uint8_t>(std::clamp<std::int64_t>(value, 0, 255));
+}
+
+using LevelTable = std::array<std::uint8_t, 256>;
+
+LevelTable ContrastTable(int contrast) {
+    const int c = contrast == 100 ? 99 : contrast;
+    // The two sides use different constants on purpose: the negative side's 0.015708 is not
+    // quite pi/200, and -100 must flatten every level to 170 the way it always has.
+    const double slope =
+        c > 0 ? 1.0 / std::cos(c * std::numbers::pi / 200.0) : std::cos(c * 0.015708);
+    LevelTable table{};
+    for (int i = 0; i < 256; ++i) {
+        table[i] = ClampLevel(RoundHalfEven((i - 170) * slope + 170.0));
+    }
+    return table;
+}
+
+// Brightness then contrast, as one table.
+LevelTable ToneTable(int brightness, int contrast) {
+    const LevelTable contrastTable = ContrastTable(contrast);
+    LevelTable table{};
+    for (int j = 0; j < 256; ++j) {
+        const std::int64_t scaled =
+            (256 - static_cast<std::int64_t>(brightness) + std::int64_t{brightness} * j) / 256;
+        table[j] = contrastTable[ClampLevel(scaled)];
+    }
+    return table;
+}
+
+struct SaturationTables {
+    std::array<std::uint16_t, 256> weight{};     // a level scaled by the saturation
+    std::array<std::int32_t, 768> greyOffset{};  // indexed by the sum of a pixel's bytes
+};
+
+SaturationTables MakeSaturationTables(int saturation) {
+    SaturationTables tables;
+    for (std::uint32_t v = 0; v < 256; ++v) {
+        tables.weight[v] =
+            static_cast<std::uint16_t>(((v + 1) * static_cast<std::uint32_t>(saturation)) >> 8);
+    }
+    for (int sum = 0; sum < 768; ++sum) {
+        const int grey = sum / 3;
+        tables.greyOffset[sum] = grey - tables.weight[grey];
+    }
+    return tables;
+}
+
+LevelTable ExposureTable(float exposure) {
+    const double e = exposure;
+    LevelTable table{};
+    for (int i = 0; i < 256; ++i) {
+        // Bounded so that an absurd exposure still gives a table instead of an overflow.
+        const double scaled =
+            std::clamp(256.0 * (1.0 - std::exp((i / -128.0) * (e / 128.0))), -1e12, 1e12);
+        const std::int64_t r = RoundHalfEven(scaled);
+        const std::int64_t headroom = 255 - i;
+        const std::int64_t value = e >= 0 ? i + ((r * headroom) >> 8) : i - ((-r * headroom) >> 8);
+        table[i] = ClampLevel(value);
+    }
+    return table;
+}
+
+}  // namespace
+
+void AdjustColors(media::Bitmap& bitmap, int brightness, int contrast, int saturation) {
+    const LevelTable tone = ToneTable(brightness, contrast);
+    const SaturationTables tables = MakeSaturationTables(saturation);
+    const std::uint16_t* weight = tables.weight.data();
+    const std::int32_t* greyOffset = tables.greyOffset.data();
+    const int width = bitmap.Width();
+    for (int row = 0; row < bitmap.Height(); ++row) {
+        std::uint8_t* pixel = bitmap.ScanLine(row);
+        for (int x = 0; x < width; ++x, pixel += 3) {
+            const std::int32_t offset = greyOffset[pixel[0] + pixel[1] + pixel[2]];
+            pixel[0] = tone[std::clamp<std::int32_t>(offset + weight[pixel[0]], 0, 255)];
+            pixel[1] = tone[std::clamp<std::int32_t>(offset + weight[pixel[1]], 0, 255)];
+            pixel[2] = tone[std::clamp<std::int32_t>(offset + weight[pixel[2]], 0, 255)];
+        }
+    }
+}
+
+void AdjustExposure(media::Bitmap& bitmap, float exposure) {
+    const LevelTable table = ExposureTable(exposure);
+    const int bytes = bitmap.Width() * 3;
+    for (int row = 0; row < bitmap.Height(); ++row) {
+        std::uint8_t* level = bitmap.ScanLine(row);
+        for (int i = 0; i < bytes; ++i) {
+            level[i] = table[level[i]];
+        }
+    }
+}
+
+}  // namespace quillo::effects

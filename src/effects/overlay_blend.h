@@ -1,0 +1,13 @@
+#pragma once
+
+#include "media/bitmap.h"
+
+namespace quillo::effects {
+
+// Blends overlay into dest with its top-left corner at (left, top) in dest pixels, clipped to
+// both: every covered byte becomes ((256 - opacity) * dest + opacity * overlay) >> 8.
+// Opacity is 0..255 (values outside are clamped); 255 is not an exact copy (255 over 0 gives
+// 254), but equal bytes stay unchanged at any opacity.
+void BlendBitmap(media::Bitmap& dest, const media::Bitmap& overlay, int left, int top, int opacity);
+
+}  // namespace quillo::effects
