@@ -4,11 +4,6 @@
 
 namespace quillo::app {
 
-bool WmRec::ShowsAt(std::int64_t microseconds) const {
-    const std::int64_t second = microseconds / 1000000;
-    return StartSec <= second && second <= EndSec;
-}
-
 bool JobRecord::NeedsFrameHook() const {
     return Brightness != 255 || Contrast != 0 || Saturation != 255 || Exposure != 0 ||
            !Watermarks.empty();

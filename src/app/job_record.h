@@ -5,47 +5,15 @@
 #include <string>
 #include <vector>
 
+#include "effects/watermark_item.h"
 #include "profiles/option_builder.h"
 #include "profiles/profile_files.h"
 
 namespace quillo::app {
 
-// A watermark text's font: a plain value owned by its item.
-struct WatermarkFont {
-    std::string Name = "Sans";
-    int Size = 12;  // points
-    bool Bold = false;
-    bool Italic = false;
-    bool Underline = false;
-    bool StrikeOut = false;
-    std::uint32_t Color = 0x000000;  // 0xRRGGBB
-};
-
-// One watermark item: a text (Kind 0) or a BMP picture (Kind 1) drawn on the frames from
-// StartSec to EndSec, both whole seconds and inclusive. Coordinates are source pixels.
-struct WmRec {
-    std::string Text;
-    WatermarkFont Font;
-    std::int32_t TextLeft = 0;
-    std::int32_t TextTop = 0;
-    std::int32_t TextWidth = 0;
-    std::int32_t TextHeight = 0;
-    std::int32_t TextOpacity = 255;  // 255 = opaque
-    std::uint32_t BackColor = 0xFFFFFF;
-    bool HasBackground = false;
-    std::filesystem::path ImageFile;
-    std::int32_t ImageLeft = 0;
-    std::int32_t ImageTop = 0;
-    std::int32_t ImageWidth = 0;
-    std::int32_t ImageHeight = 0;
-    std::int32_t ImageOpacity = 255;
-    std::int32_t Kind = 0;
-    std::int32_t StartSec = 0;
-    std::int32_t EndSec = 0;
-
-    // Whether the item shows at a frame time in microseconds.
-    bool ShowsAt(std::int64_t microseconds) const;
-};
+// The watermark items belong to the frame effects, which draw them; the job keeps them.
+using effects::WatermarkFont;
+using effects::WmRec;
 
 // One job of the batch: a source file and the edits made to it. The record owns its
 // watermark items by value, and each item its font.

@@ -62,16 +62,6 @@ TEST(JobRecord, ReplacingWatermarksDropsTheOldItemsWithTheirFonts) {
     EXPECT_TRUE(job.Watermarks.empty());
 }
 
-TEST(JobRecord, AnItemShowsForWholeSecondsInclusive) {
-    WmRec item;
-    item.StartSec = 5;
-    item.EndSec = 5;
-    EXPECT_FALSE(item.ShowsAt(4999999));
-    EXPECT_TRUE(item.ShowsAt(5000000));
-    EXPECT_TRUE(item.ShowsAt(5999999));
-    EXPECT_FALSE(item.ShowsAt(6000000));
-}
-
 TEST(JobRecord, FramingCarriesEachMarginToItsSide) {
     JobRecord job;
     job.ZoomMode = "full";
