@@ -24,8 +24,6 @@ using media::lib::avcodec;
 using media::lib::avutil;
 using media::lib::swresample;
 
-constexpr AVRational Microseconds{1, 1'000'000};
-
 std::string Format(const char* format, auto... values) {
     char text[256];
     std::snprintf(text, sizeof text, format, values...);

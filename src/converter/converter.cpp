@@ -56,8 +56,7 @@ void ConverterBase::SetProgressInterval(int milliseconds) {
 void ConverterBase::UpdatePreviewFlag(int flag, bool on) {
     for (const TaskPointer& task : Snapshot()) {
         // Only this bit: the engine clears the other itself when its preview fails.
-        const int flags = task->PreviewFlags();
-        task->SetPreviewFlags(on ? flags | flag : flags & ~flag);
+        task->ChangePreviewFlag(flag, on);
     }
 }
 
@@ -118,6 +117,9 @@ void ConverterBase::ConnectEvents(TranscodeTask& task) {
     task.SetProgressCallback(
         [this](Transcoder& engine, const ProgressReport& report) { DoProgress(engine, report); });
     task.SetTerminateCallback([this](Transcoder& engine) { DoTerminate(engine); });
+    task.SetPreviewCallback(
+        [this](Transcoder& engine, const media::Bitmap& bitmap, int frameNumber,
+               std::int64_t time) { DoPreviewBitmap(engine, bitmap, frameNumber, time); });
 }
 
 int ConverterBase::AddTask(const std::filesystem::path& file, const InputOptions* options) {

@@ -20,14 +20,6 @@ using media::MediaError;
 using media::lib::avcodec;
 using media::lib::avutil;
 
-constexpr AVRational Microseconds{1, 1'000'000};
-
-std::int64_t WallClockMicroseconds() {
-    return std::chrono::duration_cast<std::chrono::microseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
-
 template <typename Sample, typename Wide>
 void ScaleSamples(std::uint8_t* data, int count, int volume, Wide low, Wide high) {
     auto* samples = reinterpret_cast<Sample*>(data);
@@ -88,6 +80,9 @@ bool TranscodeSession::ProcessPacket(InputStreamState& input, AVPacket* packet) 
     }
 
     if (packet == nullptr) {
+        if (input.decodingNeeded && input.stream->codecpar->codec_type == AVMEDIA_TYPE_VIDEO) {
+            FlushPictureFilters(input);
+        }
         const bool lastPart =
             !engine_.JoinMode() || input.fileIndex + 1 >= static_cast<int>(inputFiles_.size());
         if (lastPart) {
@@ -257,8 +252,76 @@ void TranscodeSession::EmulateRate(const InputStreamState& input) const {
 }
 
 void TranscodeSession::HandleVideoFrame(InputStreamState& input, AVFrame* frame) {
+    hooks_.CountPicture();
+    if (!options_.deinterlace || !Deinterlace(input, frame)) {
+        HandlePicture(input, frame);
+        return;
+    }
+    DrainDeinterlacer(input);
+}
+
+bool TranscodeSession::Deinterlace(InputStreamState& input, AVFrame* frame) {
+    auto& graph = input.deinterlacer;
+    const auto format = static_cast<AVPixelFormat>(frame->format);
+    if (graph &&
+        (input.deinterlacerWidth != frame->width || input.deinterlacerHeight != frame->height ||
+         input.deinterlacerFormat != format)) {
+        graph.reset();  // pictures it still held were of the old size
+    }
+    if (!graph) {
+        VideoFilterGraph::Settings settings;
+        settings.width = settings.outputWidth = frame->width;
+        settings.height = settings.outputHeight = frame->height;
+        settings.pixelFormat = settings.outputPixelFormat = format;
+        settings.sampleAspectRatio = frame->sample_aspect_ratio;
+        // Both fields of every picture, one picture out for each in; it looks one ahead.
+        settings.chain = "yadif=mode=send_frame:parity=auto:deint=all";
+        try {
+            graph = std::make_unique<VideoFilterGraph>(settings);
+        } catch (const MediaError&) {
+            Log(media::LogLevel::llError, "Deinterlacing failed.");
+            return false;
+        }
+        input.deinterlacerWidth = frame->width;
+        input.deinterlacerHeight = frame->height;
+        input.deinterlacerFormat = format;
+    }
+    frame->pts = input.currentTime;
+    if (!graph->Push(frame)) {
+        Log(media::LogLevel::llError, "Deinterlacing failed.");
+        return false;
+    }
+    return true;
+}
+
+void TranscodeSession::DrainDeinterlacer(InputStreamState& input) {
+    AVFrame* picture = deinterlaced_.get();
+    while (input.deinterlacer->Pull(picture)) {
+        try {
+            // The deinterlacer hands a picture out one later: it keeps its own time.
+            const PictureTime held(input, input.deinterlacer->TimeOf(*picture));
+            HandlePicture(input, picture);
+        } catch (...) {
+            avutil.av_frame_unref(picture);
+            throw;
+        }
+        avutil.av_frame_unref(picture);
+    }
+}
+
+void TranscodeSession::HandlePicture(InputStreamState& input, AVFrame* picture) {
     if (!OutputTimeReached(input)) {
         return;
+    }
+    if (hooks_.Active()) {
+        AVFrame* writable =
+            picture == deinterlaced_.get() && avutil.av_frame_is_writable(picture) != 0
+                ? picture
+                : hooks_.WritableCopy(*picture);
+        if (writable != nullptr) {
+            hooks_.Process(*writable, input.currentTime);
+            picture = writable;
+        }
     }
     for (auto& entry : outputStreams_) {
         OutputStreamState& output = *entry;
@@ -267,21 +330,41 @@ void TranscodeSession::HandleVideoFrame(InputStreamState& input, AVFrame* frame)
             continue;
         }
         if (!output.filterGraph) {
-            VideoOut(output, input, frame);
+            VideoOut(output, input, picture);
             continue;
         }
-        frame->pts = input.currentTime;
-        if (!output.filterGraph->Push(frame)) {
+        picture->pts = input.currentTime;
+        if (!output.filterGraph->Push(picture)) {
             throw MediaError("Error while feeding the filters");
         }
-        while (output.filterGraph->Pull(filteredPicture_.get())) {
-            try {
-                VideoOut(output, input, filteredPicture_.get());
-            } catch (...) {
-                avutil.av_frame_unref(filteredPicture_.get());
-                throw;
-            }
-            avutil.av_frame_unref(filteredPicture_.get());
+        DrainFilterGraph(output, input);
+    }
+}
+
+void TranscodeSession::DrainFilterGraph(OutputStreamState& output, InputStreamState& input) {
+    AVFrame* filtered = filteredPicture_.get();
+    while (output.filterGraph->Pull(filtered)) {
+        try {
+            // A filter may hold pictures back or make new ones: each has its own time.
+            const PictureTime held(input, output.filterGraph->TimeOf(*filtered));
+            VideoOut(output, input, filtered);
+        } catch (...) {
+            avutil.av_frame_unref(filtered);
+            throw;
+        }
+        avutil.av_frame_unref(filtered);
+    }
+}
+
+void TranscodeSession::FlushPictureFilters(InputStreamState& input) {
+    if (input.deinterlacer && input.deinterlacer->Finish()) {
+        DrainDeinterlacer(input);
+    }
+    for (auto& entry : outputStreams_) {
+        OutputStreamState& output = *entry;
+        if (output.filterGraph && output.encoder != nullptr && output.active &&
+            inputStreams_[output.sourceIndex].get() == &input && output.filterGraph->Finish()) {
+            DrainFilterGraph(output, input);
         }
     }
 }

@@ -39,9 +39,7 @@ std::int64_t TranscodeSession::FirstOutputSize() const {
 }
 
 void TranscodeSession::Report(int inputIndex, bool final) {
-    const std::int64_t now = std::chrono::duration_cast<std::chrono::microseconds>(
-                                 std::chrono::steady_clock::now().time_since_epoch())
-                                 .count();
+    const std::int64_t now = WallClockMicroseconds();
     const double elapsed = static_cast<double>(now - startWallTime_) / 1e6;
     const std::int64_t totalSize = FirstOutputSize();
 

@@ -18,8 +18,6 @@ using media::lib::avcodec;
 using media::lib::avformat;
 using media::lib::avutil;
 
-constexpr AVRational Microseconds{1, 1'000'000};
-
 std::string ErrorText(int code) {
     char text[AV_ERROR_MAX_STRING_SIZE] = {};
     avutil.av_strerror(code, text, sizeof text);

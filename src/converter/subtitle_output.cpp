@@ -13,7 +13,6 @@ using media::MediaError;
 using media::lib::avcodec;
 using media::lib::avutil;
 
-constexpr AVRational Microseconds{1, 1'000'000};
 constexpr std::size_t SubtitleBufferSize = 1024 * 1024;
 
 }  // namespace

@@ -23,14 +23,6 @@ using media::lib::avcodec;
 using media::lib::avformat;
 using media::lib::avutil;
 
-constexpr AVRational Microseconds{1, 1'000'000};
-
-std::int64_t WallClockMicroseconds() {
-    return std::chrono::duration_cast<std::chrono::microseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
-
 }  // namespace
 
 bool TranscodeSession::MaxFramesReached(const OutputStreamState& output) const {

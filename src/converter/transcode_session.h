@@ -11,6 +11,7 @@ extern "C" {
 #include <libavformat/avformat.h>
 }
 
+#include "converter/frame_hooks.h"
 #include "converter/working_set.h"
 #include "media/library_pointers.h"
 #include "media/log_level.h"
@@ -72,6 +73,14 @@ private:
     std::int64_t FrameDuration(const InputStreamState& input, const AVFrame* frame) const;
     bool OutputTimeReached(const InputStreamState& input) const;
     void HandleVideoFrame(InputStreamState& input, AVFrame* frame);
+    // False (logged) when the picture could not be handed to the input's deinterlacer.
+    bool Deinterlace(InputStreamState& input, AVFrame* frame);
+    void DrainDeinterlacer(InputStreamState& input);
+    // One picture, deinterlaced or as decoded: the hooks, then every output it feeds.
+    void HandlePicture(InputStreamState& input, AVFrame* picture);
+    void DrainFilterGraph(OutputStreamState& output, InputStreamState& input);
+    // At the end of an input stream: the pictures its filters still hold.
+    void FlushPictureFilters(InputStreamState& input);
     void HandleAudioFrame(InputStreamState& input, AVFrame* frame);
     void CopyPacket(OutputStreamState& output, InputStreamState& input, const AVPacket& packet);
     void ApplyVolume(AVFrame& frame) const;
@@ -116,6 +125,7 @@ private:
 
     Transcoder& engine_;
     const OptionState& options_;
+    FrameHooks hooks_;
     std::vector<InputFileState> inputFiles_;
     std::vector<std::unique_ptr<InputStreamState>> inputStreams_;
     std::vector<std::unique_ptr<OutputStreamState>> outputStreams_;
@@ -139,6 +149,7 @@ private:
     media::PacketPtr filtered_;
     media::FramePtr decoded_;
     media::FramePtr filteredPicture_;
+    media::FramePtr deinterlaced_;
     std::vector<std::uint8_t> subtitleBuffer_;
     std::vector<const std::uint8_t*> planes_;
 

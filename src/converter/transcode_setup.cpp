@@ -38,12 +38,6 @@ std::string Format(const char* format, auto... values) {
     return text;
 }
 
-std::int64_t WallClockMicroseconds() {
-    return std::chrono::duration_cast<std::chrono::microseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
-
 AVMediaType TypeOf(const AVStream* stream) {
     return stream->codecpar->codec_type;
 }
@@ -88,13 +82,14 @@ int ScalerFlags(const LibraryOptionContexts& options) {
 }  // namespace
 
 TranscodeSession::TranscodeSession(Transcoder& engine)
-    : engine_(engine), options_(engine.options_) {
+    : engine_(engine), options_(engine.options_), hooks_(engine) {
     packet_.reset(avcodec.av_packet_alloc());
     encoded_.reset(avcodec.av_packet_alloc());
     filtered_.reset(avcodec.av_packet_alloc());
     decoded_.reset(avutil.av_frame_alloc());
     filteredPicture_.reset(avutil.av_frame_alloc());
-    if (!packet_ || !encoded_ || !filtered_ || !decoded_ || !filteredPicture_) {
+    deinterlaced_.reset(avutil.av_frame_alloc());
+    if (!packet_ || !encoded_ || !filtered_ || !decoded_ || !filteredPicture_ || !deinterlaced_) {
         throw MediaError("Not enough memory");
     }
 }

@@ -19,6 +19,7 @@ extern "C" {
 #include "converter/frame_hook_modules.h"
 #include "converter/library_option_contexts.h"
 #include "converter/option_state.h"
+#include "converter/preview_window.h"
 #include "converter/thread_priority.h"
 #include "media/bitmap.h"
 #include "media/file_io.h"
@@ -92,6 +93,10 @@ using TerminateCallback = std::function<void(Transcoder& engine)>;
 using CustomHookCallback =
     std::function<void(Transcoder& engine, media::Bitmap& bitmap, int frameNumber,
                        std::int64_t time, bool& update, bool& stopHook)>;
+
+// An encoded picture for the preview, at most ten a second.
+using PreviewCallback = std::function<void(Transcoder& engine, const media::Bitmap& bitmap,
+                                           int frameNumber, std::int64_t time)>;
 
 // Bits of the preview flags.
 inline constexpr int PreviewWindowFlag = 1;
@@ -169,7 +174,12 @@ public:
     void SetTerminateCallback(TerminateCallback callback) { onTerminate_ = std::move(callback); }
     void SetCustomHook(CustomHookCallback callback) { customHook_ = std::move(callback); }
     bool HasCustomHook() const { return static_cast<bool>(customHook_); }
-    void SetPreviewFlags(int flags) { previewFlags_.store(flags); }
+    void SetPreviewCallback(PreviewCallback callback) { onPreview_ = std::move(callback); }
+    // Bit PreviewBitmapFlag raises the preview callback, else bit PreviewWindowFlag shows the
+    // pictures in a PreviewWindow; clearing that bit closes the task's window. Both setters
+    // may be called while the task runs.
+    void SetPreviewFlags(int flags);
+    void ChangePreviewFlag(int flag, bool on);
     int PreviewFlags() const { return previewFlags_.load(); }
     // Picture scalers the last run made: none when every picture went to the encoder as it
     // was decoded (or through the filter graph).
@@ -180,12 +190,20 @@ protected:
 
 private:
     friend class TranscodeSession;
+    friend class FrameHooks;
 
     void RequireLibraries() const;
     // Releases every file and what the last run left; outputs that are empty, or that belong
     // to a failed task, are deleted.
     void CloseFiles();
     void RefuseInputAsOutput(const std::string& fileName) const;
+
+    // The task's preview window, made on first use while bit PreviewWindowFlag is set; null
+    // otherwise or without a window factory. Shared, so that clearing the bit meanwhile
+    // cannot free a window being shown.
+    std::shared_ptr<PreviewWindow> PreviewWindowToShow();
+    void ChangePreviewFlags(const std::function<int(int)>& change);
+    void ClosePreviewWindow();
 
     void TaskBody();
     void EndOfTask();
@@ -266,6 +284,8 @@ private:
     ProgressCallback onProgress_;
     TerminateCallback onTerminate_;
     CustomHookCallback customHook_;
+    PreviewCallback onPreview_;
+    std::shared_ptr<PreviewWindow> previewWindow_;  // guarded by the preview lock
 };
 
 }  // namespace quillo::converter

@@ -76,6 +76,7 @@ void Transcoder::TaskBody() {
     } catch (const std::exception& error) {
         RecordError(error.what());
     }
+    ClosePreviewWindow();  // a window lives as long as its task runs
     try {
         if (failed_.load()) {
             // What a failed task wrote is not a result; it goes with the files.

@@ -146,4 +146,20 @@ bool VideoFilterGraph::Pull(AVFrame* frame) {
     return avfilter.av_buffersink_get_frame(sink_, frame) >= 0;
 }
 
+bool VideoFilterGraph::Finish() {
+    if (finished_) {
+        return false;
+    }
+    finished_ = true;
+    return avfilter.av_buffersrc_add_frame_flags(source_, nullptr, 0) >= 0;
+}
+
+std::int64_t VideoFilterGraph::TimeOf(const AVFrame& frame) const {
+    if (frame.pts == AV_NOPTS_VALUE) {
+        return AV_NOPTS_VALUE;
+    }
+    return avutil.av_rescale_q(frame.pts, avfilter.av_buffersink_get_time_base(sink_),
+                               AVRational{1, 1'000'000});
+}
+
 }  // namespace quillo::converter

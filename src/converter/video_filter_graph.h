@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 extern "C" {
@@ -43,11 +44,17 @@ public:
     bool Push(AVFrame* frame);
     // The next finished picture, or false when none is ready.
     bool Pull(AVFrame* frame);
+    // Tells the graph no more pictures come, so that it hands out those it holds; false
+    // when it was told already or refuses.
+    bool Finish();
+    // A pulled picture's time in microseconds; NoTime when it has none.
+    std::int64_t TimeOf(const AVFrame& frame) const;
 
 private:
     AVFilterGraph* graph_ = nullptr;
     AVFilterContext* source_ = nullptr;
     AVFilterContext* sink_ = nullptr;
+    bool finished_ = false;
 };
 
 }  // namespace quillo::converter

@@ -23,8 +23,6 @@ using media::MediaError;
 using media::lib::avcodec;
 using media::lib::avutil;
 
-constexpr AVRational Microseconds{1, 1'000'000};
-
 // Most pictures pass through a few buffers at most; the encoder's look-ahead holds the rest.
 constexpr std::size_t PicturesBeforeWarning = 64;
 
@@ -103,6 +101,8 @@ void TranscodeSession::VideoOut(OutputStreamState& output, InputStreamState& inp
                 options_.topFieldFirst == -1 ? topFieldFirst : options_.topFieldFirst;
         }
         EncodeVideo(output, frame);
+        hooks_.Preview(*frame,
+                       avutil.av_rescale_q(output.syncCounter, encoder.time_base, Microseconds));
         ++output.syncCounter;
         ++output.frameCount;
         output.outputTime =

@@ -3,6 +3,7 @@
 // What one run of a task works with: the input and output stream tables and each stream's
 // decoding, conversion and encoding state. It lives from the start of the run to its end.
 
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <memory>
@@ -55,6 +56,14 @@ using BsfContextPtr = std::unique_ptr<AVBSFContext, BsfContextDeleter>;
 using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
 inline constexpr std::int64_t NoTime = AV_NOPTS_VALUE;
+inline constexpr AVRational Microseconds{1, 1'000'000};
+
+// A monotonic clock for pacing and reports.
+inline std::int64_t WallClockMicroseconds() {
+    return std::chrono::duration_cast<std::chrono::microseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
 
 struct InputStreamState {
     int fileIndex = 0;
@@ -70,6 +79,30 @@ struct InputStreamState {
     bool flushed = false;
     bool multipleFramesLogged = false;
     std::int64_t wallClockStart = 0;  // with rate emulation
+    // With "deinterlace": the filter, made for pictures of this size and format.
+    std::unique_ptr<VideoFilterGraph> deinterlacer;
+    int deinterlacerWidth = 0;
+    int deinterlacerHeight = 0;
+    AVPixelFormat deinterlacerFormat = AV_PIX_FMT_NONE;
+};
+
+// While it lives, the input's current time is that of a picture a filter handed out later
+// than it came in (NoTime: the input's own time stays).
+class PictureTime {
+public:
+    PictureTime(InputStreamState& input, std::int64_t time)
+        : input_(input), saved_(input.currentTime) {
+        if (time != NoTime) {
+            input.currentTime = time;
+        }
+    }
+    ~PictureTime() { input_.currentTime = saved_; }
+    PictureTime(const PictureTime&) = delete;
+    PictureTime& operator=(const PictureTime&) = delete;
+
+private:
+    InputStreamState& input_;
+    std::int64_t saved_;
 };
 
 struct InputFileState {

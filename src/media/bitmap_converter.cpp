@@ -9,12 +9,14 @@ void BitmapConverter::ResetConverter() {
     bitmap_.reset();
     buffer_.reset();
     toRgb_.reset();
+    fromRgb_.reset();
     rgbFormat_ = AV_PIX_FMT_BGR24;
     bufferSize_ = 0;
     std::fill(std::begin(rgbData_), std::end(rgbData_), nullptr);
     std::fill(std::begin(rgbLineSize_), std::end(rgbLineSize_), 0);
     lastData_ = nullptr;
     lastLineSize_ = 0;
+    lastIsBuffer_ = false;
 }
 
 bool BitmapConverter::PictureToBitmap(const AVFrame& frame) {
@@ -43,6 +45,7 @@ bool BitmapConverter::PictureToBitmap(const std::uint8_t* const* data, const int
     } else {
         lastData_ = data[0];
         lastLineSize_ = lineSize[0];
+        lastIsBuffer_ = false;
     }
 
     const std::size_t rowBytes =
@@ -85,6 +88,38 @@ bool BitmapConverter::ConvertToRgb(const std::uint8_t* const* data, const int* l
     lib::swscale.sws_scale(toRgb_.get(), data, lineSize, 0, height, rgbData_, rgbLineSize_);
     lastData_ = rgbData_[0];
     lastLineSize_ = rgbLineSize_[0];
+    lastIsBuffer_ = true;
+    return true;
+}
+
+bool BitmapConverter::BitmapToPicture(std::uint8_t* const* data, const int* lineSize,
+                                      AVPixelFormat format, int height, int width) {
+    if (!bitmap_ || lastData_ == nullptr || bitmap_->Width() != width ||
+        bitmap_->Height() != height) {
+        return false;
+    }
+    // The picture last copied from: this converter's buffer, or the caller's picture itself.
+    std::uint8_t* target = lastIsBuffer_ ? rgbData_[0] : data[0];
+    const int targetLineSize = lastIsBuffer_ ? rgbLineSize_[0] : lineSize[0];
+    const std::size_t rowBytes =
+        static_cast<std::size_t>(std::min(targetLineSize, bitmap_->Stride()));
+    for (int row = 0; row < height; ++row) {
+        std::memcpy(target + static_cast<std::ptrdiff_t>(row) * targetLineSize,
+                    bitmap_->ScanLine(row), rowBytes);
+    }
+    if (!lastIsBuffer_) {
+        return true;
+    }
+    if (format < 0 || lib::swscale.sws_isSupportedOutput(format) == 0) {
+        return false;
+    }
+    fromRgb_.reset(lib::swscale.sws_getCachedContext(fromRgb_.release(), width, height, rgbFormat_,
+                                                     width, height, format, SWS_BICUBIC, nullptr,
+                                                     nullptr, nullptr));
+    if (!fromRgb_) {
+        return false;
+    }
+    lib::swscale.sws_scale(fromRgb_.get(), rgbData_, rgbLineSize_, 0, height, data, lineSize);
     return true;
 }
 

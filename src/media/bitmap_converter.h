@@ -13,8 +13,8 @@ extern "C" {
 
 namespace quillo::media {
 
-// Turns decoded pictures into 24-bit bitmaps of the same size, keeping its bitmap, buffer and
-// scaling context between calls. Needs avutil and swscale.
+// Turns decoded pictures into 24-bit bitmaps of the same size and back, keeping its bitmap,
+// buffer and scaling contexts between calls. Needs avutil and swscale.
 class BitmapConverter {
 public:
     BitmapConverter() { ResetConverter(); }
@@ -26,7 +26,14 @@ public:
                          int height, int width);
     bool PictureToBitmap(const AVFrame& frame);
 
-    // Frees the bitmap, the buffer and the scaling context and returns to the defaults.
+    // Writes the bitmap, changed since PictureToBitmap, back into that picture: its rows
+    // into the picture last copied from, and, when that was the conversion buffer, the
+    // buffer converted into the given picture (the one PictureToBitmap was given). False
+    // when that conversion cannot be made.
+    bool BitmapToPicture(std::uint8_t* const* data, const int* lineSize, AVPixelFormat format,
+                         int height, int width);
+
+    // Frees the bitmap, the buffer and the scaling contexts and returns to the defaults.
     void ResetConverter();
 
     const Bitmap* GetBitmap() const { return bitmap_.get(); }
@@ -47,7 +54,9 @@ private:
     // The picture last copied into the bitmap: the RGB picture or the caller's own.
     const std::uint8_t* lastData_ = nullptr;
     int lastLineSize_ = 0;
+    bool lastIsBuffer_ = false;
     SwsContextPtr toRgb_;
+    SwsContextPtr fromRgb_;
 };
 
 }  // namespace quillo::media

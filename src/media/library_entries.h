@@ -131,6 +131,8 @@
     FUNCTION(av_frame_free)               \
     FUNCTION(av_frame_get_buffer)         \
     FUNCTION(av_frame_make_writable)      \
+    FUNCTION(av_frame_copy)               \
+    FUNCTION(av_frame_copy_props)         \
     FUNCTION(av_channel_layout_from_mask) \
     FUNCTION(av_channel_layout_copy)      \
     FUNCTION(av_compare_ts)               \
@@ -178,6 +180,7 @@
 #define QUILLO_SWSCALE_ENTRIES(FUNCTION) \
     FUNCTION(swscale_version)            \
     FUNCTION(sws_isSupportedInput)       \
+    FUNCTION(sws_isSupportedOutput)      \
     FUNCTION(sws_getCachedContext)       \
     FUNCTION(sws_scale)                  \
     FUNCTION(sws_freeContext)            \

@@ -974,6 +974,41 @@ TEST_F(ConverterTest, ATaskWithoutOutputEndsAtOnceWithItsError) {
     EXPECT_EQ(records[1].info.TaskIndex, -1);
 }
 
+// A running task hands every decoded picture to OnCustomHook on its worker, and its encoded
+// pictures, now and then, to OnPreviewBitmap on the main thread.
+TEST_F(ConverterTest, RunningTaskRaisesHookAndPreviewEvents) {
+    const InputOptions paced = PacedInput();
+    OutputOptions hooked;
+    hooked.CustomHook = true;
+    AddWithOutput("clip.mp4", "hooked.mkv", &paced, &hooked);
+    converter_->SetPreviewBitmap(true);
+    const std::thread::id mainThread = std::this_thread::get_id();
+    std::atomic<int> hooks = 0;
+    std::atomic<bool> hookOnMain = false;
+    converter_->OnCustomHook = [&](ConverterBase&, HookInfo* info) {
+        ++hooks;
+        hookOnMain = hookOnMain || std::this_thread::get_id() == mainThread;
+        EXPECT_EQ(info->TaskIndex, 0);
+        EXPECT_EQ(info->FrameNumber, hooks.load());
+    };
+    int previews = 0;
+    bool previewOffMain = false;
+    converter_->OnPreviewBitmap = [&](ConverterBase&, const PreviewInfo& info) {
+        ++previews;
+        previewOffMain = previewOffMain || std::this_thread::get_id() != mainThread;
+        EXPECT_EQ(info.TaskIndex, 0);
+        EXPECT_EQ(info.Bitmap->Width(), 320);
+    };
+    converter_->StartTask(1);
+    WaitForRunEnd();
+    EXPECT_EQ(hooks.load(), 75);
+    EXPECT_FALSE(hookOnMain.load());
+    EXPECT_GT(previews, 0);
+    EXPECT_FALSE(previewOffMain);
+    ASSERT_EQ(events_.TerminatedIndices(), (std::vector<int>{0, -1}));
+    EXPECT_TRUE(events_.Terminated()[0].info.Finished);
+}
+
 TEST_F(ConverterTest, ARunWithoutTasksEndsAtOnce) {
     for (const int threads : {0, 1}) {
         SCOPED_TRACE(threads);

@@ -1,5 +1,6 @@
-// A frame-hook module for the tests: it records how it was configured and released in a file
-// named by its second argument, so the test can see the calls.
+// A frame-hook module for the tests: it records how it was configured, every picture it was
+// given and its release in a file named by its second argument, so the test can see the
+// calls, and paints the top-left 8x8 block of the first plane white.
 
 #include <cstdint>
 #include <cstdio>
@@ -40,7 +41,23 @@ __attribute__((visibility("default"))) int Configure(void** context, int argumen
 }
 
 #ifndef QUILLO_HOOK_WITHOUT_PROCESS
-__attribute__((visibility("default"))) void Process(void*, void*, int, int, int, std::int64_t) {}
+struct Picture {
+    std::uint8_t* data[4];
+    int linesize[4];
+};
+
+__attribute__((visibility("default"))) void Process(void* context, Picture* picture,
+                                                    int pixelFormat, int width, int height,
+                                                    std::int64_t time) {
+    const auto* state = static_cast<const HookState*>(context);
+    for (int y = 0; y < 8 && y < height; ++y) {
+        for (int x = 0; x < 8 && x < width; ++x) {
+            picture->data[0][y * picture->linesize[0] + x] = 255;
+        }
+    }
+    Note(state->logFile, "process " + std::to_string(pixelFormat) + " " + std::to_string(width) +
+                             "x" + std::to_string(height) + " " + std::to_string(time) + "\n");
+}
 #endif
 
 __attribute__((visibility("default"))) void Release(void* context) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <vector>
@@ -69,6 +70,71 @@ TEST_F(BitmapConverterTest, OddWidthIsScaledAndKeepsItsPixels) {
     const Bitmap& bitmap = *converter_.GetBitmap();
     EXPECT_EQ(bitmap.Stride(), 1924);
     ExpectBitmapEquals(bitmap, pixels, lineSize);
+}
+
+// Writing an edited bitmap back: a picture in the bitmap's own layout takes the rows
+// straight, with no buffer; one of odd width goes through the buffer and back.
+TEST_F(BitmapConverterTest, EditedBitmapIsWrittenBackIntoThePicture) {
+    struct Case {
+        int width;
+        int height;
+        bool buffered;
+    };
+    for (const Case c : {Case{64, 48, false}, Case{65, 48, true}, Case{64, 47, true}}) {
+        SCOPED_TRACE(::testing::Message() << c.width << "x" << c.height);
+        BitmapConverter converter;
+        const int lineSize = c.width * 3;
+        auto pixels = PatternPicture(c.width, c.height, lineSize);
+        std::uint8_t* data[4] = {pixels.data()};
+        const int lineSizes[4] = {lineSize};
+        ASSERT_TRUE(
+            converter.PictureToBitmap(data, lineSizes, AV_PIX_FMT_BGR24, c.height, c.width));
+        EXPECT_EQ(converter.BufferSize() > 0, c.buffered);
+
+        Bitmap& bitmap = *converter.GetBitmap();
+        for (int y = 0; y < bitmap.Height(); ++y) {
+            for (int x = 0; x < bitmap.Width() * 3; ++x) {
+                bitmap.ScanLine(y)[x] = static_cast<std::uint8_t>(255 - bitmap.ScanLine(y)[x]);
+            }
+        }
+        ASSERT_TRUE(
+            converter.BitmapToPicture(data, lineSizes, AV_PIX_FMT_BGR24, c.height, c.width));
+        ExpectBitmapEquals(bitmap, pixels, lineSize);
+    }
+}
+
+TEST_F(BitmapConverterTest, WrittenBackYuvPictureTakesTheEditedColour) {
+    constexpr int Width = 64;
+    constexpr int Height = 48;
+    std::vector<std::uint8_t> luma(Width * Height, 16);  // black
+    std::vector<std::uint8_t> blueDifference(Width * Height / 4, 128);
+    std::vector<std::uint8_t> redDifference(Width * Height / 4, 128);
+    std::uint8_t* data[4] = {luma.data(), blueDifference.data(), redDifference.data()};
+    const int lineSizes[4] = {Width, Width / 2, Width / 2};
+    ASSERT_TRUE(converter_.PictureToBitmap(data, lineSizes, AV_PIX_FMT_YUV420P, Height, Width));
+
+    Bitmap& bitmap = *converter_.GetBitmap();
+    for (int y = 0; y < Height; ++y) {
+        std::fill_n(bitmap.ScanLine(y), Width * 3, std::uint8_t{255});  // white
+    }
+    ASSERT_TRUE(converter_.BitmapToPicture(data, lineSizes, AV_PIX_FMT_YUV420P, Height, Width));
+    for (const std::uint8_t value : luma) {
+        ASSERT_GE(value, 233);
+    }
+    EXPECT_NEAR(blueDifference[0], 128, 2);
+    EXPECT_NEAR(redDifference[0], 128, 2);
+}
+
+TEST_F(BitmapConverterTest, WriteBackNeedsThePictureTheBitmapCameFrom) {
+    EXPECT_FALSE(converter_.BitmapToPicture(nullptr, nullptr, AV_PIX_FMT_BGR24, 2, 2));
+    const auto pixels = PatternPicture(4, 4, 12);
+    const std::uint8_t* data[4] = {pixels.data()};
+    const int lineSizes[4] = {12};
+    ASSERT_TRUE(converter_.PictureToBitmap(data, lineSizes, AV_PIX_FMT_BGR24, 4, 4));
+    std::vector<std::uint8_t> other(8 * 8 * 3);
+    std::uint8_t* otherData[4] = {other.data()};
+    const int otherLineSizes[4] = {24};
+    EXPECT_FALSE(converter_.BitmapToPicture(otherData, otherLineSizes, AV_PIX_FMT_BGR24, 8, 8));
 }
 
 TEST_F(BitmapConverterTest, YuvPictureBecomesBlueGreenRed) {
