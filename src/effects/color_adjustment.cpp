@@ -84,10 +84,8 @@ LevelTable ExposureTable(float exposure) {
     return table;
 }
 
-}  // namespace
-
-void AdjustColors(media::Bitmap& bitmap, int brightness, int contrast, int saturation) {
-    const LevelTable tone = ToneTable(brightness, contrast);
+// The colour pass with a final level map folded into its tone table.
+void ApplyColorPass(media::Bitmap& bitmap, const LevelTable& tone, int saturation) {
     const SaturationTables tables = MakeSaturationTables(saturation);
     const std::uint16_t* weight = tables.weight.data();
     const std::int32_t* greyOffset = tables.greyOffset.data();
@@ -101,6 +99,23 @@ void AdjustColors(media::Bitmap& bitmap, int brightness, int contrast, int satur
             pixel[2] = tone[std::clamp<std::int32_t>(offset + weight[pixel[2]], 0, 255)];
         }
     }
+}
+
+}  // namespace
+
+void AdjustColors(media::Bitmap& bitmap, int brightness, int contrast, int saturation) {
+    ApplyColorPass(bitmap, ToneTable(brightness, contrast), saturation);
+}
+
+void AdjustColorsAndExposure(media::Bitmap& bitmap, int brightness, int contrast, int saturation,
+                             float exposure) {
+    const LevelTable tone = ToneTable(brightness, contrast);
+    const LevelTable exposed = ExposureTable(exposure);
+    LevelTable both{};
+    for (int i = 0; i < 256; ++i) {
+        both[i] = exposed[tone[i]];
+    }
+    ApplyColorPass(bitmap, both, saturation);
 }
 
 void AdjustExposure(media::Bitmap& bitmap, float exposure) {

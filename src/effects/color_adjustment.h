@@ -13,4 +13,10 @@ void AdjustColors(media::Bitmap& bitmap, int brightness, int contrast, int satur
 // keep their values.
 void AdjustExposure(media::Bitmap& bitmap, float exposure);
 
+// Both passes at once, the colours first: the same bytes as AdjustColors then
+// AdjustExposure, in one sweep over the pixels, as the exposure table is folded into the
+// colour pass's last table.
+void AdjustColorsAndExposure(media::Bitmap& bitmap, int brightness, int contrast, int saturation,
+                             float exposure);
+
 }  // namespace quillo::effects

@@ -21,12 +21,17 @@ void DrawImageItem(media::Bitmap& frame, const WmRec& item, WatermarkImageCache&
 void ApplyFrameEffects(media::Bitmap& frame, std::int64_t ptsMicroseconds,
                        const PictureAdjustments& adjustments, const std::vector<WmRec>& items,
                        WatermarkImageCache& images) {
-    if (adjustments.Brightness != 255 || adjustments.Contrast != 0 ||
-        adjustments.Saturation != 255) {
+    const bool colors =
+        adjustments.Brightness != 255 || adjustments.Contrast != 0 || adjustments.Saturation != 255;
+    const bool exposure = adjustments.Exposure != 0;
+    const auto exposureValue = static_cast<float>(adjustments.Exposure);
+    if (colors && exposure) {
+        AdjustColorsAndExposure(frame, adjustments.Brightness, adjustments.Contrast,
+                                adjustments.Saturation, exposureValue);
+    } else if (colors) {
         AdjustColors(frame, adjustments.Brightness, adjustments.Contrast, adjustments.Saturation);
-    }
-    if (adjustments.Exposure != 0) {
-        AdjustExposure(frame, static_cast<float>(adjustments.Exposure));
+    } else if (exposure) {
+        AdjustExposure(frame, exposureValue);
     }
     for (const WmRec& item : items) {
         if (!item.ShowsAt(ptsMicroseconds)) {

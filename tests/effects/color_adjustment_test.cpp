@@ -146,5 +146,28 @@ TEST(AdjustColors, BothPassesCoverEveryPixelOfAnOddSizeAndNoPadding) {
     }
 }
 
+TEST(AdjustColorsAndExposure, GivesTheBytesOfBothPassesInTurn) {
+    struct Case {
+        int brightness;
+        int contrast;
+        int saturation;
+        float exposure;
+    };
+    const std::vector<Case> cases = {
+        {255, 0, 255, 40.0f},     {300, 25, 400, -70.0f}, {0, -100, 0, 512.0f},
+        {512, 100, 512, -255.0f}, {128, 60, 128, 1.0f},
+    };
+    for (const Case& test : cases) {
+        media::Bitmap both = testing::Noise(33, 17);
+        media::Bitmap inTurn = both;
+        AdjustColorsAndExposure(both, test.brightness, test.contrast, test.saturation,
+                                test.exposure);
+        AdjustColors(inTurn, test.brightness, test.contrast, test.saturation);
+        AdjustExposure(inTurn, test.exposure);
+        EXPECT_EQ(both, inTurn) << test.brightness << " " << test.contrast << " " << test.saturation
+                                << " " << test.exposure;
+    }
+}
+
 }  // namespace
 }  // namespace quillo::effects
