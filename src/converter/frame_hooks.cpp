@@ -19,7 +19,7 @@ constexpr std::int64_t PreviewInterval = 100'000;  // microseconds
 FrameHooks::FrameHooks(Transcoder& engine)
     : engine_(engine), hookOn_(engine.HasCustomHook()), modulesOn_(!engine.HookModules().Empty()) {}
 
-AVFrame* FrameHooks::WritableCopy(const AVFrame& picture) {
+AVFrame* FrameHooks::WritablePicture(const AVFrame& picture, bool copyPixels) {
     AVFrame* copy = nullptr;
     for (auto& candidate : copies_) {
         if (candidate->width != picture.width || candidate->height != picture.height ||
@@ -49,7 +49,7 @@ AVFrame* FrameHooks::WritableCopy(const AVFrame& picture) {
         copies_.push_back(std::move(made));
         copy = copies_.back().get();
     }
-    if (avutil.av_frame_copy(copy, &picture) < 0 ||
+    if ((copyPixels && avutil.av_frame_copy(copy, &picture) < 0) ||
         avutil.av_frame_copy_props(copy, &picture) < 0) {
         engine_.Log(media::LogLevel::llError, "hook buf malloc error.");
         return nullptr;
@@ -57,21 +57,28 @@ AVFrame* FrameHooks::WritableCopy(const AVFrame& picture) {
     return copy;
 }
 
-void FrameHooks::Process(AVFrame& picture, std::int64_t time) {
+AVFrame* FrameHooks::Process(AVFrame& picture, bool owned, std::int64_t time) {
     if (hookOn_) {
-        RunCustomHook(picture, time);
-    } else if (modulesOn_) {
-        RunModules(picture, time);
+        return RunCustomHook(picture, owned, time);
     }
+    if (modulesOn_) {
+        // Decoders keep their pictures as references: modules change a copy.
+        AVFrame* target = owned ? &picture : WritablePicture(picture, true);
+        if (target != nullptr) {
+            RunModules(*target, time);
+            return target;
+        }
+    }
+    return &picture;
 }
 
-void FrameHooks::RunCustomHook(AVFrame& picture, std::int64_t time) {
+AVFrame* FrameHooks::RunCustomHook(AVFrame& picture, bool owned, std::int64_t time) {
     const auto format = static_cast<AVPixelFormat>(picture.format);
     if (!hookConverter_.PictureToBitmap(picture.data, picture.linesize, format, picture.height,
                                         picture.width)) {
         engine_.Log(media::LogLevel::llError, "Cannot initialize the toRGB conversion context");
         StopHooks();
-        return;
+        return &picture;
     }
     bool update = true;
     bool stopHook = false;
@@ -86,14 +93,25 @@ void FrameHooks::RunCustomHook(AVFrame& picture, std::int64_t time) {
         engine_.Log(media::LogLevel::llError, "Error occurs OnCustomHook: unknown exception");
         update = false;
     }
-    if (update && !hookConverter_.BitmapToPicture(picture.data, picture.linesize, format,
-                                                  picture.height, picture.width)) {
-        engine_.Log(media::LogLevel::llError, "Cannot initialize the fromRGB conversion context");
-        stopHook = true;
+    AVFrame* result = &picture;
+    if (update) {
+        // The bitmap makes the whole picture, so the target needs none of the old pixels.
+        AVFrame* target = owned ? &picture : WritablePicture(picture, false);
+        if (target == nullptr) {
+            stopHook = true;
+        } else if (hookConverter_.BitmapToPicture(target->data, target->linesize, format,
+                                                  target->height, target->width)) {
+            result = target;
+        } else {
+            engine_.Log(media::LogLevel::llError,
+                        "Cannot initialize the fromRGB conversion context");
+            stopHook = true;
+        }
     }
     if (stopHook) {
         StopHooks();
     }
+    return result;
 }
 
 void FrameHooks::RunModules(AVFrame& picture, std::int64_t time) {

@@ -28,17 +28,19 @@ public:
     void CountPicture() { ++frameCounter_; }
     // Whether decoded pictures go to the custom hook or the modules.
     bool Active() const { return hookOn_ || modulesOn_; }
-    // A writable copy of a decoded picture for the hooks to work on, from a pool of
-    // pictures the encoders no longer hold; null (logged) when none can be made.
-    AVFrame* WritableCopy(const AVFrame& picture);
-    // The custom hook or else every module on a writable picture; time in microseconds.
-    void Process(AVFrame& picture, std::int64_t time);
+    // The custom hook or else every module on a picture; time in microseconds. The result
+    // is the picture to encode: the picture itself, or a changed one from a pool of pictures
+    // the encoders no longer hold. With owned, the picture is the caller's to change.
+    AVFrame* Process(AVFrame& picture, bool owned, std::int64_t time);
     // The preview step for one picture as it is encoded; time in microseconds.
     void Preview(const AVFrame& picture, std::int64_t time);
 
 private:
-    void RunCustomHook(AVFrame& picture, std::int64_t time);
+    AVFrame* RunCustomHook(AVFrame& picture, bool owned, std::int64_t time);
     void RunModules(AVFrame& picture, std::int64_t time);
+    // A picture of the same size, format and properties to write into; its pixels are
+    // copied only with copyPixels. Null (logged) when none can be made.
+    AVFrame* WritablePicture(const AVFrame& picture, bool copyPixels);
     void StopHooks();
 
     Transcoder& engine_;

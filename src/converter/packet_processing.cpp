@@ -314,14 +314,10 @@ void TranscodeSession::HandlePicture(InputStreamState& input, AVFrame* picture) 
         return;
     }
     if (hooks_.Active()) {
-        AVFrame* writable =
-            picture == deinterlaced_.get() && avutil.av_frame_is_writable(picture) != 0
-                ? picture
-                : hooks_.WritableCopy(*picture);
-        if (writable != nullptr) {
-            hooks_.Process(*writable, input.currentTime);
-            picture = writable;
-        }
+        // A deinterlaced picture is this run's own; a decoded one belongs to the decoder.
+        const bool owned =
+            picture == deinterlaced_.get() && avutil.av_frame_is_writable(picture) != 0;
+        picture = hooks_.Process(*picture, owned, input.currentTime);
     }
     for (auto& entry : outputStreams_) {
         OutputStreamState& output = *entry;

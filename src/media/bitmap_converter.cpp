@@ -94,20 +94,18 @@ bool BitmapConverter::ConvertToRgb(const std::uint8_t* const* data, const int* l
 
 bool BitmapConverter::BitmapToPicture(std::uint8_t* const* data, const int* lineSize,
                                       AVPixelFormat format, int height, int width) {
-    if (!bitmap_ || lastData_ == nullptr || bitmap_->Width() != width ||
-        bitmap_->Height() != height) {
+    if (!bitmap_ || lastData_ == nullptr || data == nullptr || lineSize == nullptr ||
+        data[0] == nullptr || bitmap_->Width() != width || bitmap_->Height() != height) {
         return false;
     }
-    // The picture last copied from: this converter's buffer, or the caller's picture itself.
-    std::uint8_t* target = lastIsBuffer_ ? rgbData_[0] : data[0];
-    const int targetLineSize = lastIsBuffer_ ? rgbLineSize_[0] : lineSize[0];
-    const std::size_t rowBytes =
-        static_cast<std::size_t>(std::min(targetLineSize, bitmap_->Stride()));
-    for (int row = 0; row < height; ++row) {
-        std::memcpy(target + static_cast<std::ptrdiff_t>(row) * targetLineSize,
-                    bitmap_->ScanLine(row), rowBytes);
-    }
     if (!lastIsBuffer_) {
+        // The picture has the bitmap's layout: its rows are the bitmap's rows.
+        const std::size_t rowBytes =
+            static_cast<std::size_t>(std::min(lineSize[0], bitmap_->Stride()));
+        for (int row = 0; row < height; ++row) {
+            std::memcpy(data[0] + static_cast<std::ptrdiff_t>(row) * lineSize[0],
+                        bitmap_->ScanLine(row), rowBytes);
+        }
         return true;
     }
     if (format < 0 || lib::swscale.sws_isSupportedOutput(format) == 0) {
@@ -119,7 +117,10 @@ bool BitmapConverter::BitmapToPicture(std::uint8_t* const* data, const int* line
     if (!fromRgb_) {
         return false;
     }
-    lib::swscale.sws_scale(fromRgb_.get(), rgbData_, rgbLineSize_, 0, height, data, lineSize);
+    // Straight from the bitmap's rows, which lie one after another.
+    const std::uint8_t* const source[4] = {bitmap_->ScanLine(0)};
+    const int sourceLineSize[4] = {bitmap_->Stride()};
+    lib::swscale.sws_scale(fromRgb_.get(), source, sourceLineSize, 0, height, data, lineSize);
     return true;
 }
 

@@ -26,10 +26,10 @@ public:
                          int height, int width);
     bool PictureToBitmap(const AVFrame& frame);
 
-    // Writes the bitmap, changed since PictureToBitmap, back into that picture: its rows
-    // into the picture last copied from, and, when that was the conversion buffer, the
-    // buffer converted into the given picture (the one PictureToBitmap was given). False
-    // when that conversion cannot be made.
+    // Writes the bitmap, changed since PictureToBitmap, into a writable picture of the size
+    // and format PictureToBitmap was given (that picture itself, or a fresh one): row by row
+    // when the picture had the bitmap's layout, else converted back with a cached scaling
+    // context. False when that conversion cannot be made.
     bool BitmapToPicture(std::uint8_t* const* data, const int* lineSize, AVPixelFormat format,
                          int height, int width);
 
