@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdint>
 #include <numbers>
+#include <vector>
 
 namespace quillo::effects {
 namespace {
@@ -84,21 +85,52 @@ LevelTable ExposureTable(float exposure) {
     return table;
 }
 
-// The colour pass with a final level map folded into its tone table.
-void ApplyColorPass(media::Bitmap& bitmap, const LevelTable& tone, int saturation) {
-    const SaturationTables tables = MakeSaturationTables(saturation);
-    const std::uint16_t* weight = tables.weight.data();
-    const std::int32_t* greyOffset = tables.greyOffset.data();
+// The row loops take their tables as plain pointer arguments: byte stores may alias anything
+// reached through memory, which the compiler would then reload for every pixel.
+void MapPixelRows(media::Bitmap& bitmap, const std::uint8_t* table, const std::uint32_t* rowOfSum) {
     const int width = bitmap.Width();
     for (int row = 0; row < bitmap.Height(); ++row) {
         std::uint8_t* pixel = bitmap.ScanLine(row);
         for (int x = 0; x < width; ++x, pixel += 3) {
-            const std::int32_t offset = greyOffset[pixel[0] + pixel[1] + pixel[2]];
-            pixel[0] = tone[std::clamp<std::int32_t>(offset + weight[pixel[0]], 0, 255)];
-            pixel[1] = tone[std::clamp<std::int32_t>(offset + weight[pixel[1]], 0, 255)];
-            pixel[2] = tone[std::clamp<std::int32_t>(offset + weight[pixel[2]], 0, 255)];
+            const std::uint8_t* levels = table + rowOfSum[pixel[0] + pixel[1] + pixel[2]];
+            pixel[0] = levels[pixel[0]];
+            pixel[1] = levels[pixel[1]];
+            pixel[2] = levels[pixel[2]];
         }
     }
+}
+
+void MapByteRows(media::Bitmap& bitmap, const std::uint8_t* table) {
+    const int bytes = bitmap.Width() * 3;
+    for (int row = 0; row < bitmap.Height(); ++row) {
+        std::uint8_t* level = bitmap.ScanLine(row);
+        for (int i = 0; i < bytes; ++i) {
+            level[i] = table[level[i]];
+        }
+    }
+}
+
+// The colour pass with a final level map folded into its tone table. A channel's outcome
+// depends only on the pixel's byte sum and on the channel, and the sum only through its
+// third: the saturation step and the tone table are composed, per third, into one table row,
+// so that each pixel costs one row choice and three look-ups.
+void ApplyColorPass(media::Bitmap& bitmap, const LevelTable& tone, int saturation) {
+    const SaturationTables tables = MakeSaturationTables(saturation);
+    std::vector<std::uint8_t> outcome(256 * 256);
+    for (int grey = 0; grey < 256; ++grey) {
+        const std::int32_t offset = tables.greyOffset[grey * 3];
+        for (int level = 0; level < 256; ++level) {
+            outcome[grey * 256 + level] =
+                tone[std::clamp<std::int32_t>(offset + tables.weight[level], 0, 255)];
+        }
+    }
+    std::array<std::uint32_t, 768> rowOfSum{};
+    for (std::uint32_t sum = 0; sum < 768; ++sum) {
+        rowOfSum[sum] = sum / 3 * 256;
+    }
+    const std::uint8_t* table = outcome.data();
+    const std::uint32_t* rows = rowOfSum.data();
+    MapPixelRows(bitmap, table, rows);
 }
 
 }  // namespace
@@ -119,14 +151,9 @@ void AdjustColorsAndExposure(media::Bitmap& bitmap, int brightness, int contrast
 }
 
 void AdjustExposure(media::Bitmap& bitmap, float exposure) {
-    const LevelTable table = ExposureTable(exposure);
-    const int bytes = bitmap.Width() * 3;
-    for (int row = 0; row < bitmap.Height(); ++row) {
-        std::uint8_t* level = bitmap.ScanLine(row);
-        for (int i = 0; i < bytes; ++i) {
-            level[i] = table[level[i]];
-        }
-    }
+    const LevelTable exposed = ExposureTable(exposure);
+    const std::uint8_t* table = exposed.data();
+    MapByteRows(bitmap, table);
 }
 
 }  // namespace quillo::effects
