@@ -11,15 +11,21 @@ case $build_dir in
   *) build_dir=$root/$build_dir ;;
 esac
 engine=$build_dir/src/cli/quillo-transcode
+effects_driver=$build_dir/bench/quillo-bench-effects
 runs=3
+cases=${CASES:-xvid-avi h264-mp4 pal-dvd effects}
 
 fail() {
   echo "engine-vs-ffmpeg: $*" >&2
   exit 1
 }
 
+wanted() {
+  [[ " $cases " == *" $1 "* ]]
+}
+
 # Nothing is built here: a benchmark should measure what the developer built.
-if [ ! -x "$engine" ]; then
+if { wanted xvid-avi || wanted h264-mp4 || wanted pal-dvd; } && [ ! -x "$engine" ]; then
   if [ -f "$build_dir/CMakeCache.txt" ]; then
     fail "$engine is missing; build it with: cmake --build $build_dir --target quillo-transcode"
   fi
@@ -27,6 +33,11 @@ if [ ! -x "$engine" ]; then
   cmake -S $root -B $build_dir -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
   cmake --build $build_dir --target quillo-transcode
 (or set BUILD_DIR to a build folder that has it)"
+fi
+# The frame-effects case needs the driver that is built with the tests.
+if wanted effects && [ ! -x "$effects_driver" ]; then
+  fail "$effects_driver is missing; build it with: cmake --build $build_dir --target quillo-bench-effects
+(it is configured with -DQUILLO_BUILD_TESTS=ON; or leave effects out of CASES)"
 fi
 # Peak memory needs GNU time; the shell keyword has no such figure.
 if ! /usr/bin/time --version 2>&1 | grep -q "GNU"; then
@@ -54,6 +65,7 @@ ffmpeg -nostdin -v error -y \
   fail "ffmpeg could not generate the source"
 
 echo "engine: $engine"
+echo "cases: $cases"
 echo "ffmpeg: $(command -v ffmpeg) ($(ffmpeg -version | head -n 1))"
 echo "machine: $(nproc) cores; $runs runs of each program per case, alternating"
 
@@ -211,21 +223,75 @@ run_case() {
   worst_memory=$(awk -v a="$worst_memory" -v b="$memory_ratio" 'BEGIN { print (b > a ? b : a) }')
 }
 
-run_case xvid-avi avi "XviD-style MPEG-4 1500k (XVID) + MP3 128k in AVI" -- \
-  -vcodec mpeg4 -vtag XVID -b 1500k -acodec libmp3lame -ab 128k -- \
-  -c:v mpeg4 -vtag XVID -b:v 1500k -c:a libmp3lame -b:a 128k
-run_case h264-mp4 mp4 "H.264 (libx264) 1500k + AAC 128k in MP4" -- \
-  -vcodec libx264 -b 1500k -acodec aac -ab 128k -- \
-  -c:v libx264 -b:v 1500k -c:a aac -b:a 128k
-run_case pal-dvd mpg "PAL DVD target" -- \
-  -target pal-dvd -- \
-  -target pal-dvd
+# The batch's frame effects: the same converter task with and without the frame hook that
+# applies brightness, contrast, saturation and exposure changes and draws a text and a BMP
+# watermark on every frame. Both runs use the XviD settings.
+run_effects_case() {
+  local plain=$work/effects-plain.avi hooked=$work/effects-hook.avi
+  local plain_figures=$work/effects-plain.txt hook_figures=$work/effects-hook.txt
+  : >"$plain_figures"
+  : >"$hook_figures"
+  echo
+  echo "== effects: one converter task, plain and with the frame hook (adjustments, text, BMP)"
+  echo "  driver: $effects_driver plain|hook SOURCE OUTPUT"
+  echo "  load average: $(cut -d ' ' -f 1-3 /proc/loadavg)"
+  for run in $(seq "$runs"); do
+    measure "$plain_figures" "$work/effects-plain.log" "$effects_driver" plain "$source_file" "$plain"
+    measure "$hook_figures" "$work/effects-hook.log" "$effects_driver" hook "$source_file" "$hooked"
+    local pw pc pm hw hc hm
+    read -r pw pc pm < <(tail -n 1 "$plain_figures")
+    read -r hw hc hm < <(tail -n 1 "$hook_figures")
+    printf "  run %d: plain %s s wall, %s s CPU, %s KiB | hook %s s wall, %s s CPU, %s KiB\n" \
+      "$run" "$pw" "$pc" "$pm" "$hw" "$hc" "$hm"
+  done
+  grep "frames through the hook" "$work/effects-hook.log" | sed 's/^/  /'
+  local plain_wall plain_cpu hook_wall hook_cpu
+  plain_wall=$(median "$plain_figures" 1)
+  plain_cpu=$(median "$plain_figures" 2)
+  hook_wall=$(median "$hook_figures" 1)
+  hook_cpu=$(median "$hook_figures" 2)
+  printf "  median plain: wall %.2f s, CPU %.2f s\n" "$plain_wall" "$plain_cpu"
+  printf "  median hook: wall %.2f s, CPU %.2f s\n" "$hook_wall" "$hook_cpu"
+  local wall_ratio cpu_ratio
+  wall_ratio=$(awk -v a="$hook_wall" -v b="$plain_wall" 'BEGIN { printf "%.2f", a / b }')
+  cpu_ratio=$(awk -v a="$hook_cpu" -v b="$plain_cpu" 'BEGIN { printf "%.2f", a / b }')
+  echo "ratio hook/plain CPU: $cpu_ratio"
+  echo "ratio hook/plain wall: $wall_ratio"
+  awk -v wall="$wall_ratio" 'BEGIN {
+    printf "goal (hook/plain wall <= 1.30): %s\n", wall <= 1.30 ? "met" : "not met"
+  }'
+}
 
-echo
-echo "== overall (the worst case)"
-printf "ratio engine/ffmpeg wall: %.2f\n" "$worst_wall"
-printf "ratio engine/ffmpeg memory: %.2f\n" "$worst_memory"
-awk -v wall="$worst_wall" -v memory="$worst_memory" 'BEGIN {
-  printf "goals (wall <= 1.05, memory <= 1.20 per case): %s\n",
-         wall <= 1.05 && memory <= 1.20 ? "met" : "not met"
-}'
+engine_cases=0
+if wanted xvid-avi; then
+  engine_cases=1
+  run_case xvid-avi avi "XviD-style MPEG-4 1500k (XVID) + MP3 128k in AVI" -- \
+    -vcodec mpeg4 -vtag XVID -b 1500k -acodec libmp3lame -ab 128k -- \
+    -c:v mpeg4 -vtag XVID -b:v 1500k -c:a libmp3lame -b:a 128k
+fi
+if wanted h264-mp4; then
+  engine_cases=1
+  run_case h264-mp4 mp4 "H.264 (libx264) 1500k + AAC 128k in MP4" -- \
+    -vcodec libx264 -b 1500k -acodec aac -ab 128k -- \
+    -c:v libx264 -b:v 1500k -c:a aac -b:a 128k
+fi
+if wanted pal-dvd; then
+  engine_cases=1
+  run_case pal-dvd mpg "PAL DVD target" -- \
+    -target pal-dvd -- \
+    -target pal-dvd
+fi
+if wanted effects; then
+  run_effects_case
+fi
+
+if [ "$engine_cases" = 1 ]; then
+  echo
+  echo "== overall (the worst engine/ffmpeg case)"
+  printf "ratio engine/ffmpeg wall: %.2f\n" "$worst_wall"
+  printf "ratio engine/ffmpeg memory: %.2f\n" "$worst_memory"
+  awk -v wall="$worst_wall" -v memory="$worst_memory" 'BEGIN {
+    printf "goals (wall <= 1.05, memory <= 1.20 per case): %s\n",
+           wall <= 1.05 && memory <= 1.20 ? "met" : "not met"
+  }'
+fi
