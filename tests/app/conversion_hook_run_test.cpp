@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <stdlib.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -107,6 +108,7 @@ Difference Compare(const media::Bitmap& a, const media::Bitmap& b, int left, int
 // them. ffv1 keeps the pictures as written; what remains is the colour conversion around the
 // hook, 4:2:0 chroma included, so the items are drawn in colours that survive it.
 TEST(ConversionHookRun, EncodedFramesCarryTheJobsEffects) {
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);  // the hook's GUI application needs no display
     media::testing::LoadSystemLibraries();
     std::mutex logMutex;
     std::vector<std::string> hookErrors;
