@@ -38,7 +38,8 @@ struct JobRecord {
     std::int32_t Saturation = 255;  // 0..512, 255 = neutral
     std::int32_t Exposure = 0;      // -255..512
 
-    // Picture adjustments or watermarks: the conversion needs its frame hook.
+    // The conversion needs its frame hook: an adjustment is off neutral, or the first
+    // watermark item has a text or a picture file (items are made with one or the other).
     bool NeedsFrameHook() const;
 
     // Drops the old items and keeps the new ones.
@@ -51,6 +52,9 @@ struct JobRecord {
 // The record of a newly added row: the current profile's zoom mode and the probe's duration
 // (microseconds) in whole seconds.
 JobRecord NewJobRecord(const profiles::ProfileFiles& files, const std::filesystem::path& source,
+                       const std::filesystem::path& output, std::int64_t probeDurationUs);
+// The same with the profile's zoom mode already read, for adding many rows at once.
+JobRecord NewJobRecord(const std::string& zoomMode, const std::filesystem::path& source,
                        const std::filesystem::path& output, std::int64_t probeDurationUs);
 
 }  // namespace quillo::app

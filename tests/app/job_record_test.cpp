@@ -32,14 +32,43 @@ TEST(JobRecord, ANewJobIsNeutralAndTakesTheProfilesZoom) {
     EXPECT_EQ(NewJobRecord(files, "/v/a.avi", "/o/a.mov", 0).ZoomMode, "pan");
 }
 
-TEST(JobRecord, AdjustmentsOrWatermarksNeedTheFrameHook) {
-    for (const auto& change : std::initializer_list<void (*)(JobRecord&)>{
-             [](JobRecord& j) { j.Brightness = 256; }, [](JobRecord& j) { j.Contrast = -1; },
-             [](JobRecord& j) { j.Saturation = 0; }, [](JobRecord& j) { j.Exposure = 5; },
-             [](JobRecord& j) { j.ReplaceWatermarks({WmRec{}}); }}) {
+WmRec TextItem(const std::string& text) {
+    WmRec item;
+    item.Text = text;
+    return item;
+}
+
+WmRec ImageItem(const std::string& file) {
+    WmRec item;
+    item.Kind = 1;
+    item.ImageFile = file;
+    return item;
+}
+
+TEST(JobRecord, AdjustmentsOrAFirstWatermarkWithContentNeedTheFrameHook) {
+    const struct {
+        const char* name;
+        void (*change)(JobRecord&);
+        bool needed;
+    } cases[] = {
+        {"brightness", [](JobRecord& j) { j.Brightness = 256; }, true},
+        {"contrast", [](JobRecord& j) { j.Contrast = -1; }, true},
+        {"saturation", [](JobRecord& j) { j.Saturation = 0; }, true},
+        {"exposure", [](JobRecord& j) { j.Exposure = 5; }, true},
+        {"text item", [](JobRecord& j) { j.ReplaceWatermarks({TextItem("(c)")}); }, true},
+        {"image item", [](JobRecord& j) { j.ReplaceWatermarks({ImageItem("/p/l.bmp")}); }, true},
+        // Only the first item is looked at.
+        {"empty first item",
+         [](JobRecord& j) {
+             j.ReplaceWatermarks({WmRec{}, TextItem("late")});
+         },
+         false},
+        {"no change", [](JobRecord&) {}, false},
+    };
+    for (const auto& c : cases) {
         JobRecord job;
-        change(job);
-        EXPECT_TRUE(job.NeedsFrameHook());
+        c.change(job);
+        EXPECT_EQ(job.NeedsFrameHook(), c.needed) << c.name;
     }
 }
 
