@@ -76,6 +76,10 @@ int BatchController::RowOfTask(int task) const {
     return task >= 0 && task < static_cast<int>(batchIndex_.size()) ? batchIndex_[task] : -1;
 }
 
+const JobRecord* BatchController::TaskRecord(int task) const {
+    return task >= 0 && task < static_cast<int>(records_.size()) ? &records_[task] : nullptr;
+}
+
 BatchStartResult BatchController::Start(const BatchStartOptions& options) {
     if (running_) {
         throw converter::ConverterBusyError("Cannot start a batch while converting.");
@@ -174,6 +178,8 @@ std::optional<std::string> BatchController::QueueJob(int row, int code,
         profiles::MakeOutputFileName(files_, probe.FileName(), extension, prompter_, &names);
     job.ZoomMode = zoom;
     jobs_.SetRecord(row, job);
+    // The task's own copy names the file it writes; the row keeps the name it has shown.
+    job.OutputFile = output;
 
     converter::OutputOptions outputOptions;
     converter::InitOutputOptions(outputOptions);

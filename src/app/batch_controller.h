@@ -76,6 +76,10 @@ public:
     // percentage of the bar.
     virtual void ProgressChanged(int /*task*/, int /*row*/, const ProgressFields& /*fields*/,
                                  std::optional<int> /*percent*/) {}
+    // Right after ProgressChanged: the converter's own figures of the report (speed, size),
+    // for front ends that show more than the progress window.
+    virtual void ProgressReported(int /*task*/, int /*row*/,
+                                  const converter::ProgressInfo& /*info*/) {}
     virtual void ButtonsChanged(const BatchButtons& /*buttons*/) {}
     // A task ended; finished ones show "100%" and put the bar at 100. error is the
     // converter's text for a task that failed, empty otherwise.
@@ -135,6 +139,9 @@ public:
     const std::vector<int>& BatchIndexList() const { return batchIndex_; }
     // -1 for a task index the batch does not have.
     int RowOfTask(int task) const;
+    // The record task k converts with, its OutputFile the file it writes; null for a task
+    // index the batch does not have.
+    const JobRecord* TaskRecord(int task) const;
 
     // What the progress window shows.
     const ProgressFields& Fields() const { return fields_; }

@@ -70,6 +70,7 @@ void BatchController::HandleProgress(const converter::ProgressInfo& info) {
     fields_ = MakeProgressFields(info, converter_.TasksCount(), jobs_.Row(row).Caption());
     if (observer_ != nullptr) {
         observer_->ProgressChanged(info.TaskIndex, row, fields_, percent);
+        observer_->ProgressReported(info.TaskIndex, row, info);
     }
 }
 
