@@ -97,6 +97,22 @@ BatchStartResult BatchController::Start(const BatchStartOptions& options) {
         return result;
     }
 
+    bool hooked = false;
+    for (int row = 0; row < jobs_.RowCount(); ++row) {
+        hooked = hooked || (jobs_.Row(row).Checked && jobs_.Record(row).NeedsFrameHook());
+    }
+    if (hooked && !hook_) {
+        // Made here, on the main thread and before anything is queued, since text watermarks
+        // need the GUI application, which may fail to come up.
+        hook_ = std::make_unique<ConversionFrameHook>([this](int task) -> const JobRecord* {
+            return task >= 0 && task < static_cast<int>(records_.size()) ? &records_[task]
+                                                                         : nullptr;
+        });
+    }
+    if (hook_) {
+        hook_->Reset();
+    }
+
     batchIndex_.clear();
     batchIndex_.reserve(static_cast<std::size_t>(checked));
     records_.clear();
@@ -124,19 +140,6 @@ BatchStartResult BatchController::Start(const BatchStartOptions& options) {
         batchIndex_.clear();
         records_.clear();
         throw;
-    }
-
-    const bool hooked = std::any_of(records_.begin(), records_.end(),
-                                    [](const JobRecord& job) { return job.NeedsFrameHook(); });
-    if (hooked && !hook_) {
-        // Made here, on the main thread, since text watermarks need the GUI application.
-        hook_ = std::make_unique<ConversionFrameHook>([this](int task) -> const JobRecord* {
-            return task >= 0 && task < static_cast<int>(records_.size()) ? &records_[task]
-                                                                         : nullptr;
-        });
-    }
-    if (hook_) {
-        hook_->Reset();
     }
 
     result.Started = true;

@@ -19,6 +19,8 @@
 #include "fixtures/external_commands.h"
 #include "fixtures/fixture_path.h"
 #include "media/logger.h"
+#include "media/media_error.h"
+#include "profiles/ini_file.h"
 #include "profiles/test_support.h"
 
 namespace quillo::app {
@@ -113,7 +115,7 @@ TEST_F(BatchTest, TheCheckedRowsRunInListOrderAndShowTheirProgress) {
         SCOPED_TRACE(record.task);
         ASSERT_TRUE(record.task == 0 || record.task == 1);
         EXPECT_EQ(record.row, record.task == 0 ? 0 : 2);
-        EXPECT_EQ(record.fields.File, jobs_.Row(record.row).Caption());
+        EXPECT_EQ(record.fields.File, ShortenedFileName(jobs_.Row(record.row).Caption()));
         EXPECT_EQ(record.fields.Length, "3 Second");
         EXPECT_TRUE(record.fields.CurrentTime.ends_with(" Second"));
         EXPECT_TRUE(record.fields.FileSize.ends_with(" kb"));
@@ -153,6 +155,21 @@ TEST_F(BatchTest, TheCheckedRowsRunInListOrderAndShowTheirProgress) {
         EXPECT_EQ(quillo::testing::DecodeWithFfmpeg(settings_.OutputFolder() / name).exitStatus, 0)
             << name;
     }
+}
+
+TEST_F(BatchTest, AnOptionBuilderErrorEndsTheStartWithNothingQueued) {
+    Add({FixturePath("clip.mp4"), FixturePath("clip.avi")});
+    // "as source" makes the builder read the catalogue's range, whose bounds are no numbers.
+    settings_.Settings().WriteString("formatInfo1", "paraVideoBitRate", "as source");
+    profiles::IniFile(settings_.Files().Catalogue)
+        .WriteString("formatInfo1", "VideoBitRate", "as source,many,more");
+    EXPECT_THROW(batch_.Start(), media::MediaError);
+    EXPECT_FALSE(batch_.Running());
+    EXPECT_FALSE(converter_.Working());
+    EXPECT_EQ(converter_.TasksCount(), 0);
+    EXPECT_TRUE(batch_.BatchIndexList().empty());
+    EXPECT_TRUE(log_.started.empty());
+    EXPECT_EQ(jobs_.AddFiles({FixturePath("clip.mkv")}).Added, 1);
 }
 
 // The open-folder choice is made again at every start and may change while a batch runs;
