@@ -1,6 +1,7 @@
 // Writing a packet of an output stream: through its bitstream filters into the interleaving
 // writer of its container.
 
+#include <algorithm>
 #include <cstdio>
 
 #include "converter/transcode_session.h"
@@ -120,6 +121,18 @@ void TranscodeSession::Mux(OutputStreamState& output, AVPacket* packet, AVRation
     const int written = avformat.av_interleaved_write_frame(&context, packet);
     if (written < 0) {
         throw MediaError(media::FormatLibraryError("av_interleaved_write_frame()", written));
+    }
+}
+
+void TranscodeSession::DropEmptyOutputs() const {
+    for (int index = 0; index < engine_.OutputCount(); ++index) {
+        OutputFile& file = engine_.Output(index);
+        const bool wrote = std::any_of(
+            outputStreams_.begin(), outputStreams_.end(),
+            [&file](const auto& output) { return output->file == &file && output->wroteFrame; });
+        if (!wrote) {
+            file.removeWhenClosed = true;
+        }
     }
 }
 

@@ -32,6 +32,9 @@ public:
     TranscodeSession& operator=(const TranscodeSession&) = delete;
 
     void Run();
+    // After a stop: outputs none of whose streams got a packet hold nothing worth keeping,
+    // so they go with the files like a failed task's.
+    void DropEmptyOutputs() const;
     // Closes every codec this run opened, each under the codec lock.
     void CloseCodecs();
 

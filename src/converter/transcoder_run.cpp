@@ -65,6 +65,9 @@ void Transcoder::TaskBody() {
         try {
             session.Run();
             finished_.store(!stopRequested_.load());
+            if (stopRequested_.load()) {
+                session.DropEmptyOutputs();
+            }
         } catch (const std::exception& error) {
             RecordError(error.what());
         }

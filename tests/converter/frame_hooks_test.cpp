@@ -253,6 +253,38 @@ TEST_F(FrameHooksTest, FiltersThatHoldPicturesBackLoseNone) {
     }
 }
 
+// A stop keeps what was written: an output that got pictures is finished, one that got none
+// holds nothing and is not kept.
+TEST_F(FrameHooksTest, StoppedTaskKeepsOnlyOutputsThatGotPictures) {
+    for (const int stopAt : {1, 10}) {
+        SCOPED_TRACE(stopAt);
+        Transcoder engine;
+        engine.SetCustomHook([stopAt](Transcoder& running, media::Bitmap&, int frameNumber,
+                                      std::int64_t, bool&, bool&) {
+            if (frameNumber == stopAt) {
+                running.StopConvert(false);
+            }
+        });
+        const std::string output = Out("stopped" + std::to_string(stopAt) + ".mkv");
+        ASSERT_TRUE(engine.OpenInput(FixturePath("clip.mp4").string()));
+        engine.SetOption("vcodec", "ffv1");
+        engine.SetOption("an", "1");
+        ASSERT_GE(engine.OpenOutput(output, false), 0) << engine.LastErrorMessage();
+        engine.StartConvert(false);
+        EXPECT_TRUE(engine.Ended());
+        EXPECT_FALSE(engine.Finished());
+        EXPECT_FALSE(engine.Failed()) << engine.ErrorText();
+        if (stopAt == 1) {
+            EXPECT_FALSE(fs::exists(output));
+        } else {
+            ASSERT_TRUE(fs::exists(output));
+            const std::size_t frames = FrameHashes(output).size();
+            EXPECT_GE(frames, 9u);
+            EXPECT_LE(frames, 10u);
+        }
+    }
+}
+
 // A window that says it was closed after a given number of pictures.
 class TestWindow : public PreviewWindow {
 public:
