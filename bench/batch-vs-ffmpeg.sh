@@ -43,7 +43,7 @@ export QUILLO_CONFIG_DIR=$work/config
 # 4 s of 640x480 pictures at 29.97 fps with a stereo 44.1 kHz tone, each a different pattern.
 echo "generating $files sources of 4 s (640x480, H.264 + AAC)"
 mkdir -p "$work/sources"
-patterns=(testsrc2 testsrc smptebars rgbtestsrc mandelbrot)
+patterns=(testsrc2 testsrc smptebars rgbtestsrc)
 sources=()
 for ((i = 0; i < files; ++i)); do
   source=$work/sources/source$i.mp4

@@ -87,8 +87,12 @@ void BatchProgressPrinter::JobEnded(int task, int row, bool finished, const std:
         PrintLine(std::string(counter) + " failed " + source + ": " + error);
     } else {
         ++failed_;
+        const app::JobRecord* record = batch_.TaskRecord(task);
+        std::error_code missing;
+        const bool kept = record != nullptr && std::filesystem::exists(record->OutputFile, missing);
         PrintLine(std::string(counter) + " stopped " + source +
-                  " (the output is finished up to where it got)");
+                  (kept ? " (the output is finished up to where it got)"
+                        : " before it wrote anything: no output was kept"));
     }
 }
 

@@ -201,6 +201,12 @@ bool MakeWatermarks(JobEdits& edits) {
     return true;
 }
 
+std::string OutputFolderOf(const profiles::ProfileFiles& files) {
+    return profiles::IniFile(files.Settings)
+        .ReadString(profiles::settings::Section, profiles::settings::OutputFolder,
+                    profiles::DefaultOutputFolder().string());
+}
+
 const char* SkipText(app::SkipReason reason) {
     switch (reason) {
         case app::SkipReason::Folder:
@@ -344,16 +350,16 @@ int Run(const cli::ConvertArguments& a) {
         ++failed;
     }
     if (start.Started && start.Tasks > 0) {
+        std::printf("converting %d file%s into %s\n", start.Tasks, start.Tasks == 1 ? "" : "s",
+                    OutputFolderOf(files).c_str());
+        std::fflush(stdout);
         batch.WaitUntilEnded();
     }
     interrupts.Stopping();
     batch.SetObserver(nullptr);
     failed += printer.Failed();
 
-    const std::string folder =
-        profiles::IniFile(files.Settings)
-            .ReadString(profiles::settings::Section, profiles::settings::OutputFolder,
-                        profiles::DefaultOutputFolder().string());
+    const std::string folder = OutputFolderOf(files);
     std::printf("%d converted, %d failed%s; output folder: %s\n", printer.Converted(), failed,
                 printer.Cancelled() ? " (stopped)" : "", folder.c_str());
     return failed == 0 && !printer.Cancelled() ? ExitConverted : ExitFailed;

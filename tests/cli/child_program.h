@@ -93,6 +93,17 @@ public:
         return true;
     }
 
+    // Reads until standard output holds the text; false when the stream ends first.
+    bool ReadOutputUntil(const std::string& text) {
+        while (output_.find(text) == std::string::npos) {
+            if (outputFd_ < 0) {
+                return false;
+            }
+            ReadSome();
+        }
+        return true;
+    }
+
     const std::string& Errors() const { return errors_; }
 
     void Signal(int number) const { kill(pid_, number); }

@@ -189,6 +189,36 @@ TEST_F(QuilloConvertTest, TrimCropAndEffectsReachTheOutputs) {
     EXPECT_GT(mean(out_ / "clip_(new).mp4"), mean(plain / "clip_(new).mp4") + 10);
 }
 
+// Interrupted as soon as it has started: two minutes of pictures take far longer to convert
+// than the stop takes to arrive.
+TEST_F(QuilloConvertTest, InterruptStopsWithFinishedOutputs) {
+    quillo::testing::Program program({"--profile", "402", "--output-dir", out_.string(),
+                                      FixturePath("two_minutes.mkv").string()},
+                                     QUILLO_CONVERT);
+    ASSERT_TRUE(program.ReadOutputUntil("converting 1 file into " + out_.string()))
+        << program.Errors();
+    program.Signal(SIGINT);
+    const Outcome outcome = program.Wait();
+    EXPECT_EQ(outcome.exitStatus, 1) << outcome.errors;
+    EXPECT_NE(outcome.errors.find("stopping"), std::string::npos) << outcome.errors;
+    EXPECT_NE(outcome.output.find("0 converted, 1 failed (stopped)"), std::string::npos)
+        << outcome.output;
+    // Stopped this early, the output is either finished up to where it got, or, when it got
+    // no picture at all, not kept.
+    const fs::path output = out_ / "two_minutes_(new).mp4";
+    if (fs::exists(output)) {
+        EXPECT_NE(outcome.output.find("the output is finished up to where it got"),
+                  std::string::npos)
+            << outcome.output;
+        const auto decoded = quillo::testing::DecodeWithFfmpeg(output);
+        EXPECT_EQ(decoded.exitStatus, 0) << decoded.output;
+        EXPECT_LT(Duration(output), 125.0) << outcome.output;
+    } else {
+        EXPECT_NE(outcome.output.find("no output was kept"), std::string::npos) << outcome.output;
+        EXPECT_EQ(Files(out_), std::vector<std::string>{});
+    }
+}
+
 TEST_F(QuilloConvertTest, UnwritableOutputFolderFallsBackToTheHomeFolderWithAWarning) {
     const fs::path blocker = temp_.Path() / "a-file";
     std::ofstream(blocker) << "not a folder";
