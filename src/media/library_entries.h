@@ -42,7 +42,8 @@
     FUNCTION(av_bsf_send_packet)              \
     FUNCTION(av_bsf_receive_packet)           \
     FUNCTION(av_bsf_free)                     \
-    FUNCTION(av_get_audio_frame_duration2)
+    FUNCTION(av_get_audio_frame_duration2)    \
+    FUNCTION(av_packet_move_ref)
 
 #define QUILLO_AVDEVICE_ENTRIES(FUNCTION) \
     FUNCTION(avdevice_version)            \
@@ -103,7 +104,10 @@
     FUNCTION(av_pkt_dump_log2)               \
     FUNCTION(av_hex_dump_log)                \
     FUNCTION(av_find_best_stream)            \
-    FUNCTION(av_stream_new_side_data)
+    FUNCTION(av_stream_new_side_data)        \
+    FUNCTION(avformat_seek_file)             \
+    FUNCTION(av_read_pause)                  \
+    FUNCTION(av_read_play)
 
 #define QUILLO_AVUTIL_ENTRIES(FUNCTION)   \
     FUNCTION(avutil_version)              \
@@ -175,7 +179,9 @@
     FUNCTION(av_pix_fmt_desc_get)         \
     FUNCTION(av_get_media_type_string)    \
     FUNCTION(av_image_get_linesize)       \
-    FUNCTION(av_pix_fmt_count_planes)
+    FUNCTION(av_pix_fmt_count_planes)     \
+    FUNCTION(av_frame_move_ref)           \
+    FUNCTION(av_image_copy)
 
 #define QUILLO_SWSCALE_ENTRIES(FUNCTION) \
     FUNCTION(swscale_version)            \
@@ -197,8 +203,18 @@
     FUNCTION(swr_inject_silence)            \
     FUNCTION(swr_get_out_samples)           \
     FUNCTION(swr_get_delay)
-#define QUILLO_SDL2_ENTRIES(FUNCTION) \
-    FUNCTION(SDL_GetVersion)          \
-    FUNCTION(SDL_GetError)            \
-    FUNCTION(SDL_Init)                \
-    FUNCTION(SDL_Quit)
+#define QUILLO_SDL2_ENTRIES(FUNCTION)   \
+    FUNCTION(SDL_GetVersion)            \
+    FUNCTION(SDL_GetError)              \
+    FUNCTION(SDL_Init)                  \
+    FUNCTION(SDL_Quit)                  \
+    FUNCTION(SDL_InitSubSystem)         \
+    FUNCTION(SDL_QuitSubSystem)         \
+    FUNCTION(SDL_WasInit)               \
+    FUNCTION(SDL_GetCurrentAudioDriver) \
+    FUNCTION(SDL_OpenAudioDevice)       \
+    FUNCTION(SDL_CloseAudioDevice)      \
+    FUNCTION(SDL_PauseAudioDevice)      \
+    FUNCTION(SDL_MixAudioFormat)        \
+    FUNCTION(SDL_LockAudioDevice)       \
+    FUNCTION(SDL_UnlockAudioDevice)

@@ -59,6 +59,12 @@ public:
         changed_.wait(lock, [&] { return generation_ != seen || !calls_.empty(); });
     }
 
+    // False when the deadline passed first.
+    bool WaitForChangeUntil(std::uint64_t seen, std::chrono::steady_clock::time_point deadline) {
+        std::unique_lock lock(mutex_);
+        return changed_.wait_until(lock, deadline,
+                                   [&] { return generation_ != seen || !calls_.empty(); });
+    }
     void Notify() {
         {
             std::scoped_lock lock(mutex_);
@@ -132,6 +138,22 @@ void PumpMessagesUntil(const std::function<bool()>& done) {
             return;
         }
         Queue().WaitForChange(seen);
+    }
+}
+
+bool PumpMessagesFor(std::chrono::milliseconds limit, const std::function<bool()>& done) {
+    RequireMainThread();
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    for (;;) {
+        const std::uint64_t seen = Queue().Generation();
+        Queue().RunAll();
+        if (done()) {
+            return true;
+        }
+        if (!Queue().WaitForChangeUntil(seen, deadline)) {
+            Queue().RunAll();
+            return done();
+        }
     }
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <functional>
 
 namespace quillo::media {
@@ -27,6 +28,8 @@ int PumpMessages();
 // Pumps until done() holds. done() is checked after each pump and whenever
 // NotifyMainThread() is called, so whoever changes what done() reads must notify.
 void PumpMessagesUntil(const std::function<bool()>& done);
+// The same, giving up after limit: true when done() held.
+bool PumpMessagesFor(std::chrono::milliseconds limit, const std::function<bool()>& done);
 
 // Wakes a main thread waiting in PumpMessagesUntil to check its condition again.
 void NotifyMainThread();
