@@ -10,16 +10,10 @@ namespace lib = media::lib;
 
 constexpr int kBytesPerPixel = 4;
 constexpr int kStrideAlignment = 64;
-// The scaler counts a destination row that does not start on a 16-byte boundary as unaligned
-// data, a speed loss it warns about.
-constexpr int kAlignedPixels = 16 / kBytesPerPixel;
 // The scaler writes each row in whole groups of up to 16 pixels, so it may write past the
 // rectangle's right edge (8 pixels when scaling, 16 when only converting 4:2:0 or 4:2:2).
 constexpr int kWriteGroupPixels = 16;
 
-int RoundDown(int value, int multiple) {
-    return value / multiple * multiple;
-}
 int RoundUp(int value, int multiple) {
     return (value + multiple - 1) / multiple * multiple;
 }
@@ -38,18 +32,6 @@ long long EvenSide(double value) {
         return -1;
     }
     return std::llround(value) & ~1LL;
-}
-
-// The left edge nearest to x on a 16-byte boundary such that the rectangle stays in the frame
-// and the scaler's whole groups stay within the row's stride, never reaching into the next
-// row. That moves it by up to 3 pixels, further left only near the frame's right edge.
-int AlignedLeft(int x, int width, const DisplayFrame& frame) {
-    const int nearest = RoundDown(x + kAlignedPixels / 2, kAlignedPixels);
-    const int lastInFrame = RoundDown(frame.width - width, kAlignedPixels);
-    const int lastInStride = RoundDown(
-        frame.stride / kBytesPerPixel - RoundUp(width, kWriteGroupPixels), kAlignedPixels);
-    // Never below x rounded down to a multiple of 16 pixels, which satisfies both limits.
-    return std::min({nearest, lastInFrame, lastInStride});
 }
 
 }  // namespace
@@ -99,8 +81,9 @@ void DisplayComposer::SetDisplaySize(int width, int height) {
     }
     frame_.width = width;
     frame_.height = height;
-    frame_.stride =
-        (width * kBytesPerPixel + kStrideAlignment - 1) / kStrideAlignment * kStrideAlignment;
+    // Room for one more group of pixels at the end of each row: the scaler's overrun at the
+    // right edge then stays in the row, and pictures keep their exact place.
+    frame_.stride = RoundUp((width + kWriteGroupPixels) * kBytesPerPixel, kStrideAlignment);
     frame_.pixels.assign(static_cast<std::size_t>(frame_.stride) * height, 0);
     frame_.picture = {};
 }
@@ -134,8 +117,6 @@ bool DisplayComposer::ComposePicture(const AVFrame& picture, DisplayRect rect) {
         rect.width > frame_.width - rect.x || rect.height > frame_.height - rect.y) {
         return false;
     }
-    rect.x = AlignedLeft(rect.x, rect.width, frame_);
-
     scaler_.reset(lib::swscale.sws_getCachedContext(
         scaler_.release(), sourceWidth, sourceHeight, format, rect.width, rect.height,
         AV_PIX_FMT_BGRA, SWS_BICUBIC, nullptr, nullptr, nullptr));
