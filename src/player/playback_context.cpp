@@ -71,6 +71,12 @@ void PlaybackContext::Close() {
     pictures_.shown = -1;
 }
 
+void PlaybackContext::HoldAudioForPicture() {
+    heldSince_.store(NowSeconds());
+    awaitingPicture_.store(true);
+    UpdateAudioHold();
+}
+
 int PlaybackContext::InterruptCallback(void* opaque) {
     // Lets a blocking read give up as soon as the playback is stopped.
     return static_cast<const PlaybackContext*>(opaque)->abortRequest_.load() ? 1 : 0;
@@ -211,10 +217,12 @@ void PlaybackContext::TogglePause(bool insideDisplayLoop) {
             currentPtsDrift_.store(pausedClock_.load() - now);
         }
         paused_.store(false);
+        UpdateAudioHold();
     } else {
         pausedClock_.store(VideoClock());
         pausedAt_ = now;
         paused_.store(true);
+        UpdateAudioHold();
     }
 }
 

@@ -135,6 +135,8 @@ private:
     void HandleResize(int width, int height);
 
     bool WaitWhilePaused(const PacketQueue& queue) const;
+    void HoldAudioForPicture();
+    void UpdateAudioHold() { audioHeld_.store(paused_.load() || awaitingPicture_.load()); }
 
     PlayerBase& player_;
     std::string fileName_;
@@ -167,6 +169,11 @@ private:
     std::atomic<bool> drainedAtEnd_{false};
     std::atomic<bool> videoDrained_{false};  // the decoder gave out its last picture
     std::atomic<bool> reading_{false};
+    // The sound waits for the first picture after the start and after each seek, so that a
+    // decoder that takes a moment to start does not leave the pictures late from the outset.
+    std::atomic<bool> audioHeld_{false};
+    std::atomic<bool> awaitingPicture_{false};
+    std::atomic<double> heldSince_{0.0};
 
     std::mutex seekMutex_;
     bool seekPending_ = false;

@@ -16,6 +16,8 @@ namespace {
 
 constexpr int kDefaultDisplayWidth = 640;
 constexpr int kDefaultDisplayHeight = 480;
+// Seconds the sound waits for the first picture at most.
+constexpr double kLongestAudioHold = 1.0;
 
 }  // namespace
 
@@ -117,6 +119,11 @@ void PlaybackContext::ReleaseReadSlotLocked() {
 }
 
 void PlaybackContext::RefreshTimer(bool dequeue) {
+    if (awaitingPicture_.load() && NowSeconds() - heldSince_.load() > kLongestAudioHold) {
+        // No picture comes: the sound plays on its own.
+        awaitingPicture_.store(false);
+        UpdateAudioHold();
+    }
     if (video_.stream != nullptr) {
         for (;;) {
             std::unique_lock lock(pictures_.mutex);
@@ -149,7 +156,7 @@ void PlaybackContext::RefreshTimer(bool dequeue) {
             } else {
                 const double nextTarget =
                     pictures_.count == 1
-                        ? slot.targetTime + (VideoClock() - slot.pts)
+                        ? slot.targetTime + (videoDecodeClock_.load() - slot.pts)
                         : pictures_.slots[(pictures_.readIndex + 1) % PictureQueue::kSlots]
                               .targetTime;
                 if (now > nextTarget && !captureDevice_) {
@@ -171,6 +178,9 @@ void PlaybackContext::RefreshTimer(bool dequeue) {
             lock.unlock();
             Draw();
             ++shownPictures_;
+            if (awaitingPicture_.exchange(false)) {
+                UpdateAudioHold();
+            }
             if (!paused && player_.StepRequested()) {
                 // A step shows exactly one more picture.
                 TogglePause(true);

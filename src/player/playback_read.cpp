@@ -87,10 +87,13 @@ void PlaybackContext::SelectAndOpenStreams() {
                                                   videoIndex >= 0 ? videoIndex : -1, nullptr, 0)
               : -1;
 
+    if (videoIndex >= 0) {
+        HoldAudioForPicture();
+    }
     if (audioIndex >= 0 && OpenDecoder(format->streams[audioIndex], audioDecoder_)) {
         audioQueue_.Start();
         if (!audio_.Open(audioDecoder_.decoder.get(), audioDecoder_.stream, &audioQueue_,
-                         &player_.Controls(), &paused_, &waveformRing_)) {
+                         &player_.Controls(), &audioHeld_, &waveformRing_)) {
             audioQueue_.Abort();
             audioQueue_.Flush();
             std::lock_guard lock(media::CodecLock());
@@ -109,6 +112,10 @@ void PlaybackContext::SelectAndOpenStreams() {
         videoStream_ = video_.stream;
         videoQueue_.Start();
         videoThread_ = std::thread([this] { VideoThread(); });
+    }
+    if (videoStream_ == nullptr) {
+        awaitingPicture_.store(false);
+        UpdateAudioHold();
     }
     if (subtitleIndex >= 0 && videoStream_ != nullptr &&
         OpenDecoder(format->streams[subtitleIndex], subtitle_)) {
@@ -180,6 +187,9 @@ void PlaybackContext::ServeSeek() {
             }
             videoQueue_.Flush();
             videoQueue_.PutFlush();
+            if (audio_.IsOpen()) {
+                HoldAudioForPicture();
+            }
             player_.frameShown_.Reset();
         }
         if (format->pb != nullptr) {

@@ -108,6 +108,11 @@ double PlaybackContext::FrameDuration(const AVFrame* frame) const {
 }
 
 double PlaybackContext::TargetTimeLocked(double pts) {
+    if (!lastFramePtsKnown_) {
+        // The first picture after the start or a seek is due when it is ready, however
+        // long the decoder took to get going.
+        frameTimer_ = NowSeconds();
+    }
     double delay = lastFramePtsKnown_ ? pts - lastFramePts_ : 0.0;
     if (!lastFramePtsKnown_ || delay <= 0.0 || delay >= kNoSyncThreshold) {
         delay = lastFrameDelay_;
