@@ -171,7 +171,7 @@ bool PlaybackContext::DrainedAtEnd() const {
     if (video_.stream == nullptr) {
         return true;
     }
-    std::lock_guard lock(const_cast<PictureQueue&>(pictures_).mutex);
+    std::lock_guard lock(pictures_.mutex);
     return videoDrained_.load() && pictures_.count == 0;
 }
 

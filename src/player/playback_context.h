@@ -113,7 +113,9 @@ private:
     // 1 with a picture in frame, 0 without one this time, -1 when the thread must end.
     int DecodeVideoFrame(AVFrame* frame);
     void OnVideoFlush();
-    bool OutputPicture(AVFrame* frame, double pts, std::int64_t position);
+    // False when the thread must end; stale tells whether the picture was from before a seek
+    // (or could not be queued).
+    bool OutputPicture(AVFrame* frame, double pts, std::int64_t position, bool& stale);
     bool FillSlot(PictureSlot& slot, AVFrame* frame, double pts);
     double TargetTimeLocked(double pts);
     double FrameDuration(const AVFrame* frame) const;
@@ -184,7 +186,7 @@ private:
     PacketQueue audioQueue_;
     PacketQueue videoQueue_;
     PacketQueue subtitleQueue_;
-    PictureQueue pictures_;
+    mutable PictureQueue pictures_;
     SubtitleQueue subtitles_;
 
     // Video timing; the frame timer, last pts and last delay are guarded by pictures_.mutex.

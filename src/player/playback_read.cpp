@@ -176,6 +176,8 @@ void PlaybackContext::ServeSeek() {
             subtitleQueue_.PutFlush();
         }
         if (video_.stream != nullptr) {
+            // Reset before the flush goes in: the first picture after it sets the event.
+            player_.frameShown_.Reset();
             {
                 // What waits, and what the decoder gives out before it meets the flush, is
                 // from before the seek: dropped unseen, also while paused.
@@ -190,7 +192,6 @@ void PlaybackContext::ServeSeek() {
             if (audio_.IsOpen()) {
                 HoldAudioForPicture();
             }
-            player_.frameShown_.Reset();
         }
         if (format->pb != nullptr) {
             format->pb->eof_reached = 0;

@@ -180,7 +180,8 @@ bool PlaybackContext::FillSlot(PictureSlot& slot, AVFrame* frame, double pts) {
     return true;
 }
 
-bool PlaybackContext::OutputPicture(AVFrame* frame, double pts, std::int64_t position) {
+bool PlaybackContext::OutputPicture(AVFrame* frame, double pts, std::int64_t position,
+                                    bool& stale) {
     if (pts != 0.0) {
         videoDecodeClock_.store(pts);
     } else {
@@ -206,12 +207,14 @@ bool PlaybackContext::OutputPicture(AVFrame* frame, double pts, std::int64_t pos
     // The slot at the write index is neither waiting nor on screen: no lock needed to fill it.
     PictureSlot& slot = pictures_.slots[index];
     if (!FillSlot(slot, frame, pts)) {
+        stale = true;  // nothing queued
         return true;
     }
     std::lock_guard lock(pictures_.mutex);
     slot.pts = pts;
     slot.position = position;
     slot.stale = staleUntilFlush_;
+    stale = slot.stale;
     slot.firstAfterSeek = firstAfterSeek_ && !staleUntilFlush_;
     firstAfterSeek_ = false;
     slot.targetTime = TargetTimeLocked(pts);
@@ -246,7 +249,8 @@ void PlaybackContext::VideoThread() {
         if (first) {
             justSought_.store(false);
         }
-        const bool queued = OutputPicture(frame.get(), pts, frame->pkt_pos);
+        bool stale = false;
+        const bool queued = OutputPicture(frame.get(), pts, frame->pkt_pos, stale);
         lib::avutil.av_frame_unref(frame.get());
         if (!queued) {
             break;
@@ -255,8 +259,10 @@ void PlaybackContext::VideoThread() {
             // A seek made while paused decodes this one picture and no more.
             pausedAtSeek_.store(false);
         }
-        player_.frameShown_.Set();
-        player_.ClearEndReported();
+        if (!stale) {
+            player_.frameShown_.Set();
+            player_.ClearEndReported();
+        }
     }
 }
 

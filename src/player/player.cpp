@@ -135,6 +135,9 @@ bool PlayerBase::Open(const std::string& fileName, VideoSurface* surface) {
                                    driver != nullptr ? driver : "");
 
     surface_ = surface;
+    // Before any media thread starts: the video thread uses the hook's converter at once.
+    snapshotConverter_.ResetConverter();
+    hookConverter_.ResetConverter();
     seekDone_.Set();
     frameShown_.Set();
     context_ = std::make_unique<PlaybackContext>(*this, fileName);
@@ -156,8 +159,6 @@ bool PlayerBase::Open(const std::string& fileName, VideoSurface* surface) {
 }
 
 void PlayerBase::DeliverFileOpen() {
-    snapshotConverter_.ResetConverter();
-    hookConverter_.ResetConverter();
     const std::shared_ptr<const Handlers> handlers = CurrentHandlers();
     if (context_ != nullptr && handlers->onFileOpen) {
         const std::int64_t duration = context_->IsImageSequence() ? 0 : context_->Duration();

@@ -45,8 +45,11 @@ void PlayerBase::ReportPosition(const PlaybackContext& context) {
     } else {
         return;
     }
+    const bool ending =
+        !context.IsCaptureDevice() && !endReported_.load() && context.DrainedAtEnd();
     bool clamped = false;
-    if (duration > 0 && position >= duration) {
+    // The end state comes with the end position, not one picture's time before it.
+    if (duration > 0 && (position >= duration || ending)) {
         position = duration;
         clamped = true;
     }
@@ -57,7 +60,7 @@ void PlayerBase::ReportPosition(const PlaybackContext& context) {
         lastReportedPosition_ = position;
         events_.Post({.kind = PlayerNotification::Kind::Position, .position = position});
     }
-    if (!context.IsCaptureDevice() && !endReported_.load() && context.DrainedAtEnd()) {
+    if (ending) {
         ReportState(PlayState::psEnd);
         if (context.HasVideo()) {
             endReported_.store(true);  // until a new picture is decoded
