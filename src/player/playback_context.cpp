@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <system_error>
 
 #include "media/codec_lock.h"
 #include "media/library_bindings.h"
@@ -23,7 +24,13 @@ PlaybackContext::~PlaybackContext() {
 }
 
 bool PlaybackContext::Open() {
-    readThread_ = std::thread([this] { ReadThread(); });
+    try {
+        readThread_ = std::thread([this] { ReadThread(); });
+    } catch (const std::system_error&) {
+        player_.SetLastError("SDL_CreateThread() failed.");
+        closed_.store(true);
+        return false;
+    }
     const auto opened = [this] { return openState_.load() != 0; };
     if (media::IsMainThread()) {
         media::PumpMessagesUntil(opened);
