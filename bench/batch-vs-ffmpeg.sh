@@ -4,12 +4,10 @@
 # job list against ffprobe run on each. Prints the medians and the ratios. See README.md.
 set -euo pipefail
 
-root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-build_dir=${BUILD_DIR:-build}
-case $build_dir in
-  /*) ;;
-  *) build_dir=$root/$build_dir ;;
-esac
+bench_name=batch-vs-ffmpeg
+source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+root=$bench_root
+build_dir=$(bench_build_dir)
 convert=$build_dir/src/cli/quillo-convert
 joblist=$build_dir/bench/quillo-bench-joblist
 files=${FILES:-20}
@@ -18,20 +16,14 @@ runs=3
 # ffprobe takes about 0.3 s a file (most of it loading its libraries): one run of the 1000.
 add_runs=${ADD_RUNS:-1}
 
-fail() {
-  echo "batch-vs-ffmpeg: $*" >&2
-  exit 1
-}
-
 for program in "$convert" "$joblist"; do
-  [ -x "$program" ] || fail "$program is missing; build it with:
+  [ -x "$program" ] || bench_fail "$program is missing; build it with:
   cmake -S $root -B $build_dir -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLO_BUILD_TESTS=ON
   cmake --build $build_dir --target quillo-convert quillo-bench-joblist"
 done
-/usr/bin/time --version 2>&1 | grep -q "GNU" ||
-  fail "GNU time (/usr/bin/time) is missing; install the Debian package: apt-get install time"
+bench_require_gnu_time
 for tool in ffmpeg ffprobe; do
-  command -v "$tool" >/dev/null || fail "$tool is missing; install the Debian package: apt-get install ffmpeg"
+  command -v "$tool" >/dev/null || bench_fail "$tool is missing; install the Debian package: apt-get install ffmpeg"
 done
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/quillo-batch-bench-XXXXXX")
@@ -51,7 +43,7 @@ for ((i = 0; i < files; ++i)); do
     -f lavfi -i "${patterns[i % ${#patterns[@]}]}=size=640x480:rate=30000/1001:duration=4" \
     -f lavfi -i "sine=frequency=$((300 + 20 * i)):sample_rate=44100:duration=4" \
     -ac 2 -c:v libx264 -pix_fmt yuv420p -b:v 2M -c:a aac -b:a 128k "$source" ||
-    fail "ffmpeg could not generate $source"
+    bench_fail "ffmpeg could not generate $source"
   sources+=("$source")
 done
 
@@ -71,7 +63,7 @@ measure() {
   shift
   if ! /usr/bin/time -f "%e" -o "$work/timing.txt" "$@" >"$work/run.log" 2>&1; then
     tail -n 5 "$work/run.log" >&2
-    fail "this run failed: $*"
+    bench_fail "this run failed: $*"
   fi
   cat "$work/timing.txt" >>"$figures"
 }
@@ -113,7 +105,7 @@ for ((run = 1; run <= runs; ++run)); do
     "$(tail -n 1 "$work/theirs.txt")"
 done
 count=$(find "$work/ours1-1" -name '*.avi' | wc -l)
-[ "$count" -eq "$files" ] || fail "quillo-convert wrote $count of $files outputs"
+[ "$count" -eq "$files" ] || bench_fail "quillo-convert wrote $count of $files outputs"
 ours1=$(median "$work/ours1.txt")
 ours2=$(median "$work/ours2.txt")
 theirs=$(median "$work/theirs.txt")
@@ -133,7 +125,7 @@ many=("$work/many"/*.mp4)
 : >"$work/probe.txt"
 for ((run = 1; run <= add_runs; ++run)); do
   measure "$work/add.txt" "$joblist" "${many[@]}"
-  grep -q "^$added rows" "$work/run.log" || fail "the job list did not take every file: $(cat "$work/run.log")"
+  grep -q "^$added rows" "$work/run.log" || bench_fail "the job list did not take every file: $(cat "$work/run.log")"
   measure "$work/probe.txt" "$work/ffprobe-each.sh" "${many[@]}"
   printf "  run %d: job list %s s | ffprobe on each %s s\n" "$run" \
     "$(tail -n 1 "$work/add.txt")" "$(tail -n 1 "$work/probe.txt")"

@@ -21,6 +21,18 @@ bench_require_gnu_time() {
     bench_fail "GNU time (/usr/bin/time) is missing; install the Debian package: apt-get install time"
 }
 
+# Sets work to WORK_DIR (made when missing, kept afterwards) or to a temporary folder that is
+# removed when the script ends.
+bench_work_dir() {
+  if [ -n "${WORK_DIR:-}" ]; then
+    work=$WORK_DIR
+    mkdir -p "$work"
+  else
+    work=$(mktemp -d "${TMPDIR:-/tmp}/quillo-bench-XXXXXX")
+    trap 'rm -rf "$work"' EXIT
+  fi
+}
+
 # Runs a program under GNU time with its output in $2; appends "wall cpu rss" (s, s, KiB) to
 # the figures file $1.
 bench_measure() {

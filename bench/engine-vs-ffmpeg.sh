@@ -4,21 +4,14 @@
 # each together with the engine/ffmpeg ratios. See bench/README.md.
 set -euo pipefail
 
-root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-build_dir=${BUILD_DIR:-build}
-case $build_dir in
-  /*) ;;
-  *) build_dir=$root/$build_dir ;;
-esac
+bench_name=engine-vs-ffmpeg
+source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+root=$bench_root
+build_dir=$(bench_build_dir)
 engine=$build_dir/src/cli/quillo-transcode
 effects_driver=$build_dir/bench/quillo-bench-effects
 runs=3
 cases=${CASES:-xvid-avi h264-mp4 pal-dvd effects}
-
-fail() {
-  echo "engine-vs-ffmpeg: $*" >&2
-  exit 1
-}
 
 wanted() {
   [[ " $cases " == *" $1 "* ]]
@@ -27,33 +20,25 @@ wanted() {
 # Nothing is built here: a benchmark should measure what the developer built.
 if { wanted xvid-avi || wanted h264-mp4 || wanted pal-dvd; } && [ ! -x "$engine" ]; then
   if [ -f "$build_dir/CMakeCache.txt" ]; then
-    fail "$engine is missing; build it with: cmake --build $build_dir --target quillo-transcode"
+    bench_fail "$engine is missing; build it with: cmake --build $build_dir --target quillo-transcode"
   fi
-  fail "$engine is missing; configure and build it with:
+  bench_fail "$engine is missing; configure and build it with:
   cmake -S $root -B $build_dir -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
   cmake --build $build_dir --target quillo-transcode
 (or set BUILD_DIR to a build folder that has it)"
 fi
 # The frame-effects case needs the driver that is built with the tests.
 if wanted effects && [ ! -x "$effects_driver" ]; then
-  fail "$effects_driver is missing; build it with: cmake --build $build_dir --target quillo-bench-effects
+  bench_fail "$effects_driver is missing; build it with: cmake --build $build_dir --target quillo-bench-effects
 (it is configured with -DQUILLO_BUILD_TESTS=ON; or leave effects out of CASES)"
 fi
 # Peak memory needs GNU time; the shell keyword has no such figure.
-if ! /usr/bin/time --version 2>&1 | grep -q "GNU"; then
-  fail "GNU time (/usr/bin/time) is missing; install the Debian package: apt-get install time"
-fi
+bench_require_gnu_time
 for tool in ffmpeg ffprobe; do
-  command -v "$tool" >/dev/null || fail "$tool is missing; install the Debian package: apt-get install ffmpeg"
+  command -v "$tool" >/dev/null || bench_fail "$tool is missing; install the Debian package: apt-get install ffmpeg"
 done
 
-if [ -n "${WORK_DIR:-}" ]; then
-  work=$WORK_DIR
-  mkdir -p "$work"
-else
-  work=$(mktemp -d "${TMPDIR:-/tmp}/quillo-bench-XXXXXX")
-  trap 'rm -rf "$work"' EXIT
-fi
+bench_work_dir
 
 # 20 s of moving 1280x720 pictures at 30 fps with a stereo tone, as H.264 + AAC.
 source_file=$work/source.mp4
@@ -62,7 +47,7 @@ ffmpeg -nostdin -v error -y \
   -f lavfi -i "testsrc2=size=1280x720:rate=30:duration=20" \
   -f lavfi -i "sine=frequency=440:sample_rate=48000:duration=20" \
   -ac 2 -c:v libx264 -pix_fmt yuv420p -b:v 4M -c:a aac -b:a 128k "$source_file" ||
-  fail "ffmpeg could not generate the source"
+  bench_fail "ffmpeg could not generate the source"
 
 echo "engine: $engine"
 echo "cases: $cases"
@@ -76,7 +61,7 @@ measure() {
   local timing=$work/timing.txt
   if ! /usr/bin/time -f "%e %U %S %M" -o "$timing" "$@" >"$log" 2>&1; then
     tail -n 5 "$log" >&2
-    fail "this run failed: $*"
+    bench_fail "this run failed: $*"
   fi
   awk '{ printf "%.2f %.2f %d\n", $1, $2 + $3, $4 }' "$timing" >>"$figures"
 }

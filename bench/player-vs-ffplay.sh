@@ -22,13 +22,7 @@ for tool in ffmpeg ffplay; do
     bench_fail "$tool is missing; install the Debian package: apt-get install ffmpeg"
 done
 
-if [ -n "${WORK_DIR:-}" ]; then
-  work=$WORK_DIR
-  mkdir -p "$work"
-else
-  work=$(mktemp -d "${TMPDIR:-/tmp}/quillo-bench-XXXXXX")
-  trap 'rm -rf "$work"' EXIT
-fi
+bench_work_dir
 
 source_file=$work/hd.mp4
 echo "generating the source: $source_file (12 s of 1920x1080 at 30 fps, H.264 + AAC)"
