@@ -194,7 +194,7 @@ private:
     std::atomic<double> currentPts_{0.0};
     std::atomic<double> currentPtsDrift_{0.0};
     std::atomic<double> pausedClock_{0.0};
-    std::int64_t currentPosition_ = -1;
+    std::atomic<std::int64_t> currentPosition_{-1};  // byte position of the picture shown
     bool staleUntilFlush_ = false;  // a seek was served; the decoder has not met its flush
     double frameTimer_ = 0.0;
     double pausedAt_ = 0.0;  // when the pause began, or when a picture was last shown in it

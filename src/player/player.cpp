@@ -150,9 +150,9 @@ bool PlayerBase::Open(const std::string& fileName, VideoSurface* surface) {
     }
     fileName_ = fileName;
     probe_.AttachContext(context_->FormatContext());
+    playThreadDone_.Reset();  // the file counts as open from here, also in OnFileOpen
     DeliverFileOpen();
     EnsureEventThread();
-    playThreadDone_.Reset();
     PlaybackContext& context = *context_;
     playThread_ = std::thread([this, &context] { PlayThread(context); });
     return true;
@@ -197,8 +197,11 @@ void PlayerBase::PlayThread(PlaybackContext& context) {
                                     std::string("PlayThread Exception: ") + error.what());
         context.Close();
     }
-    ReportState(PlayState::psStop);
+    // Nothing is open from here on, also for a form that sees psStop; Stop waits for this
+    // thread to end, so it still finds the stop counted.
+    ++stopsPosted_;
     playThreadDone_.Set();
+    ReportState(PlayState::psStop);
 }
 
 void PlayerBase::JoinPlayThread() {
@@ -263,8 +266,12 @@ void PlayerBase::ResetFileFields() {
     endReported_.store(false);
 }
 
+bool PlayerBase::FileOpen() const {
+    return context_ != nullptr && !playThreadDone_.IsSet();
+}
+
 void PlayerBase::Pause() {
-    if (context_ != nullptr && !context_->IsPaused()) {
+    if (FileOpen() && !context_->IsPaused()) {
         context_->TogglePause();
         ClearStep();
         ReportState(PlayState::psPause);
@@ -272,7 +279,7 @@ void PlayerBase::Pause() {
 }
 
 void PlayerBase::Resume() {
-    if (context_ != nullptr && context_->IsPaused()) {
+    if (FileOpen() && context_->IsPaused()) {
         context_->TogglePause();
         ClearStep();
         ReportState(PlayState::psResume);
@@ -280,7 +287,7 @@ void PlayerBase::Resume() {
 }
 
 void PlayerBase::Step() {
-    if (context_ == nullptr) {
+    if (!FileOpen()) {
         return;
     }
     // The flag is set first, so that the picture after the resume is the one the step shows.
@@ -302,11 +309,11 @@ int PlayerBase::PicturesDropped() const {
 }
 
 bool PlayerBase::Paused() const {
-    return context_ == nullptr || context_->IsPaused();
+    return !FileOpen() || context_->IsPaused();
 }
 
 void PlayerBase::Seek(int flags, bool wait, std::int64_t position) {
-    if (context_ == nullptr) {
+    if (!FileOpen()) {
         return;
     }
     std::int64_t target = position;
@@ -329,7 +336,7 @@ const media::Bitmap& PlayerBase::CurrentFrame() {
 
 const media::Bitmap& PlayerBase::CurrentFrame(std::int64_t& pts) {
     pts = -1;
-    if (context_ == nullptr || !context_->HasVideo()) {
+    if (!FileOpen() || !context_->HasVideo()) {
         snapshot_.SetSize(0, 0);
         return snapshot_;
     }

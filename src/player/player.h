@@ -165,6 +165,8 @@ private:
     void ChangeHandlers(const std::function<void(Handlers&)>& change);
     std::shared_ptr<const Handlers> CurrentHandlers() const { return handlers_.load(); }
     void JoinPlayThread();
+    // A file is open and its play thread has not ended (Stop without wait ends it later).
+    bool FileOpen() const;
 
     std::atomic<std::shared_ptr<const Handlers>> handlers_;
 

@@ -19,9 +19,6 @@ constexpr std::int64_t kPositionStep = 10'000;
 
 void PlayerBase::ReportState(PlayState state) {
     lastState_.store(state);
-    if (state == PlayState::psStop) {
-        ++stopsPosted_;
-    }
     events_.Post({.kind = PlayerNotification::Kind::State, .state = state});
 }
 

@@ -85,6 +85,8 @@ TEST_F(PlayerBadInputTest, StopAlwaysReturns) {
     ASSERT_TRUE(Open("clip.mp4"));
     player_->Pause();
     player_->Stop(false);
+    ASSERT_TRUE(WaitForState(PlayState::psStop));
+    EXPECT_TRUE(player_->Paused());  // nothing open any more
     player_->Stop(true);
     player_->Stop(true);
     EXPECT_TRUE(player_->Paused());
