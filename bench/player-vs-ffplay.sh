@@ -47,7 +47,7 @@ for ((run = 1; run <= runs; ++run)); do
     END { print shown, dropped }' "$work/player.log" >>"$work/pictures.txt"
   # -nodisp leaves the pictures out altogether: ffplay then decodes the sound only.
   bench_measure "$work/ffplay.txt" "$work/ffplay.log" \
-    ffplay -nostdin -v error -nodisp -autoexit -t "$seconds" "$source_file"
+    ffplay -v error -nodisp -autoexit -t "$seconds" "$source_file"
   # The same pictures and sound decoded at their own pace, without showing them.
   bench_measure "$work/decode.txt" "$work/decode.log" \
     ffmpeg -nostdin -v error -re -t "$seconds" -i "$source_file" -f null -
