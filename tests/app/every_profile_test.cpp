@@ -30,9 +30,12 @@ namespace {
 
 namespace fs = std::filesystem;
 using converter::testing::PumpUntil;
+using quillo::testing::Field;
 using quillo::testing::FixturePath;
 using quillo::testing::ProbeReport;
 using quillo::testing::RunFfprobe;
+using quillo::testing::StreamField;
+using quillo::testing::StreamOf;
 
 // What a profile's defaults must give, in ffprobe's names.
 struct ProfileCase {
@@ -102,30 +105,6 @@ const ProfileCase& CaseOf(int code) {
         throw std::out_of_range("no expectations for profile " + std::to_string(code));
     }
     return *found;
-}
-
-std::string Field(const ProbeReport& report, const std::string& key) {
-    const auto found = report.fields.find(key);
-    return found == report.fields.end() ? std::string() : found->second;
-}
-
-// Index of the first stream of the kind ("video", "audio"), or -1; some containers list their
-// streams in the order the demuxer meets them.
-int StreamOf(const ProbeReport& report, const std::string& kind) {
-    for (int i = 0;; ++i) {
-        const std::string type =
-            Field(report, "streams.stream." + std::to_string(i) + ".codec_type");
-        if (type.empty()) {
-            return -1;
-        }
-        if (type == kind) {
-            return i;
-        }
-    }
-}
-
-std::string StreamField(const ProbeReport& report, int stream, const std::string& name) {
-    return Field(report, "streams.stream." + std::to_string(stream) + "." + name);
 }
 
 // The container's duration in seconds; -1 when ffprobe gives none.

@@ -38,13 +38,9 @@ namespace {
 
 namespace fs = std::filesystem;
 using quillo::testing::DecodeWithFfmpeg;
+using quillo::testing::Field;
 using quillo::testing::FixturePath;
 using quillo::testing::RunFfprobe;
-
-std::string Field(const quillo::testing::ProbeReport& report, const std::string& key) {
-    const auto found = report.fields.find(key);
-    return found == report.fields.end() ? "" : found->second;
-}
 
 double Duration(const fs::path& file) {
     return std::atof(Field(RunFfprobe(file, "-show_format"), "format.duration").c_str());

@@ -24,52 +24,20 @@ namespace {
 namespace fs = std::filesystem;
 using media::LogLevel;
 using quillo::testing::CommandResult;
+using quillo::testing::CountOf;
 using quillo::testing::DecodeWithFfmpeg;
+using quillo::testing::Field;
 using quillo::testing::FixturePath;
 using quillo::testing::ProbeReport;
 using quillo::testing::ReadFile;
 using quillo::testing::RunFfprobe;
+using quillo::testing::StreamField;
+using quillo::testing::StreamOf;
 using quillo::testing::WriteFile;
 using Options = std::vector<std::pair<std::string, std::string>>;
 
 std::string Fixture(const char* name) {
     return FixturePath(name).string();
-}
-
-std::string Field(const ProbeReport& report, const std::string& key) {
-    const auto found = report.fields.find(key);
-    return found == report.fields.end() ? std::string() : found->second;
-}
-
-// Index of the first stream of the kind ("video", "audio"), or -1. Containers such as FLV
-// list their streams in the order the demuxer meets them, so kinds are looked up.
-int StreamOf(const ProbeReport& report, const std::string& kind) {
-    for (int i = 0;; ++i) {
-        const std::string type =
-            Field(report, "streams.stream." + std::to_string(i) + ".codec_type");
-        if (type.empty()) {
-            return -1;
-        }
-        if (type == kind) {
-            return i;
-        }
-    }
-}
-
-int CountOf(const ProbeReport& report, const std::string& kind) {
-    int count = 0;
-    for (int i = 0;; ++i) {
-        const std::string type =
-            Field(report, "streams.stream." + std::to_string(i) + ".codec_type");
-        if (type.empty()) {
-            return count;
-        }
-        count += type == kind ? 1 : 0;
-    }
-}
-
-std::string StreamField(const ProbeReport& report, int stream, const std::string& name) {
-    return Field(report, "streams.stream." + std::to_string(stream) + "." + name);
 }
 
 // The container's duration in seconds; -1 when ffprobe gives none.
