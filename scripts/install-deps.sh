@@ -11,10 +11,10 @@ packages=(
   libavcodec-dev libavformat-dev libavfilter-dev libavutil-dev
   libswscale-dev libswresample-dev libavdevice-dev
   libsdl2-dev
-  # GUI front end
-  qt6-base-dev
+  # GUI front end, and a font for it to draw its texts with
+  qt6-base-dev fonts-dejavu-core
   # tests: GoogleTest, a virtual display, and ffmpeg as an independent checker
-  libgtest-dev xvfb ffmpeg
+  libgtest-dev xvfb xauth ffmpeg
 )
 
 missing=()

@@ -105,8 +105,8 @@ void JobRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option
             painter->drawLine(b, c);
         }
         textRect.setLeft(box.right() + 7);
-        // A path keeps its file name in view: the middle gives way.
-        elide = Qt::ElideMiddle;
+        // A path keeps its file name in view: the folders give way.
+        elide = Qt::ElideLeft;
     }
     const QString text = index.data(Qt::DisplayRole).toString();
     const auto alignment = static_cast<Qt::Alignment>(
@@ -197,9 +197,15 @@ void JobListView::ColumnsChanged() {
         return;
     }
     const auto& columns = app::JobColumns();
+    QFont captionFont = header()->font();
+    captionFont.setBold(true);  // as the skin draws the captions
+    const QFontMetrics metrics(captionFont);
     for (int column = 0; column < static_cast<int>(columns.size()); ++column) {
         header()->setSectionResizeMode(column, QHeaderView::Interactive);
-        setColumnWidth(column, columns[static_cast<std::size_t>(column)].Width);
+        // The list's widths, widened where the caption would be cut in this font.
+        const auto& info = columns[static_cast<std::size_t>(column)];
+        const int caption = metrics.horizontalAdvance(QString::fromUtf8(info.Caption)) + 20;
+        setColumnWidth(column, std::max(info.Width, caption));
     }
     // The source path takes the room the other columns leave.
     header()->setSectionResizeMode(0, QHeaderView::Stretch);
