@@ -221,6 +221,19 @@ void JobListView::paintEvent(QPaintEvent* event) {
     QTreeView::paintEvent(event);
 }
 
+void JobListView::mouseDoubleClickEvent(QMouseEvent* event) {
+    // Two quick clicks on a check box are two clicks on it (each release toggles it), not a
+    // request to play the row.
+    const QPoint at = event->position().toPoint();
+    const QModelIndex index = indexAt(at);
+    if (index.isValid() && index.column() == 0 &&
+        JobRowDelegate::CheckBoxRect(visualRect(index)).adjusted(-3, -3, 3, 3).contains(at)) {
+        event->accept();
+        return;
+    }
+    QTreeView::mouseDoubleClickEvent(event);
+}
+
 void JobListView::dragEnterEvent(QDragEnterEvent* event) {
     if (!LocalFiles(event->mimeData()).isEmpty()) {
         event->acceptProposedAction();
