@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QWidget>
+#include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -34,6 +35,9 @@ public:
 
     // Loads the player's libraries when they are not loaded; false with the loader's text.
     bool EnsureLibraries(std::string& error);
+    // The Play command (the play button; a double click on a row): resumes when paused,
+    // otherwise loads the libraries and asks the main window for the row (playRequested).
+    void Play();
     // Opens and plays source (the focused row's), setting the buttons as the Play command does.
     void PlayFile(const std::filesystem::path& source);
     // The Pause and Stop commands; Stop also runs before editing windows, batches and when the
@@ -55,8 +59,25 @@ signals:
     void logLine(const QString& line);
 
 private:
+    void FileOpened(std::int64_t duration, int frameWidth, int frameHeight, int& screenWidth,
+                    int& screenHeight);
+    void PositionChanged(std::int64_t pts);
+    void EndReached();
+    void SeekToBar();
+    void VolumeChanged(int volume);
+    void MuteToggled(bool muted);
+    // Which of the play, pause, stop and snapshot buttons can be pressed.
+    void SetCommands(bool play, bool pause, bool stop, bool snapshot);
+    void ResetTimes();
+    void WriteSetting(const char* key, int value);
+
+    profiles::ProfileFiles files_;
     bool paused_ = false;
     bool stopped_ = true;
+    // The user holds the position bar, or a seek from it has only just been asked for: the
+    // bar does not follow the playback meanwhile.
+    bool dragging_ = false;
+    std::int64_t duration_ = 0;  // microseconds, of the file open
     struct Controls;
     std::unique_ptr<Controls> controls_;
 };

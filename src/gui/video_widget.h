@@ -2,6 +2,7 @@
 
 #include <QImage>
 #include <QWidget>
+#include <atomic>
 #include <mutex>
 
 #include "player/video_surface.h"
@@ -22,9 +23,16 @@ public:
 
     // The newest frame, for tests; null before the first.
     QImage LastFrame() const;
+    // Forgets the frame, so that only the background shows; once nothing plays any more.
+    void Clear();
+
+    // The colour shown where no picture is.
+    static QColor BackgroundColour();
 
 signals:
     void framePresented();  // queued to the main thread
+    // The widget's new size, for the player's display area.
+    void sizeChanged(int width, int height);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -32,9 +40,11 @@ protected:
 
 private:
     mutable std::mutex mutex_;
-    QImage frame_;
+    QImage frame_;   // its buffer is reused while the frame size stays
     int width_ = 0;  // the size, readable from the play thread
     int height_ = 0;
+    // A repaint is already on its way: frames arriving meanwhile need no request of their own.
+    std::atomic<bool> repaintPending_{false};
 };
 
 }  // namespace quillo::gui
