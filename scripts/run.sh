@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds the program and runs it. Until the desktop window exists
-# the program is the batch converter quillo-convert: with files (and its options) it converts
-# them; without any, or with --demo, it converts a generated sample with the current profile
-# and says where the output went.
+# Installs what is missing, builds the program and starts the desktop program
+# quillo-video-converter; files given are added to its job list. Without a display (neither
+# DISPLAY nor WAYLAND_DISPLAY) it says so and runs the batch converter quillo-convert instead:
+# with files (and its options) it converts them; without any, or with --demo, it converts a
+# generated sample with the current profile and says where the output went.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -11,8 +12,14 @@ scripts/install-deps.sh
 build_dir=${QUILLO_BUILD_DIR:-build}
 cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$build_dir" --parallel \
-  --target quillo-convert quillo-libraries quillo-probe quillo-transcode
+  --target quillo-video-converter quillo-convert quillo-libraries quillo-probe quillo-transcode
 
+if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
+  exec "$build_dir/src/gui/quillo-video-converter" "$@"
+fi
+
+echo "No display (neither DISPLAY nor WAYLAND_DISPLAY is set): running the batch converter" \
+  "quillo-convert instead of the desktop program."
 if [ $# -gt 0 ] && [ "$1" != "--demo" ]; then
   exec "$build_dir/src/cli/quillo-convert" "$@"
 fi
