@@ -186,6 +186,38 @@ TEST_F(MainWindowGuiTest, ADoubleClickOnARowPlaysItButNotOneOnItsCheckBox) {
     EXPECT_TRUE(preview.IsStopped());
 }
 
+TEST_F(MainWindowGuiTest, PlayOnAnEmptyListAddsFilesThenPlaysAndNextFollowsTheRows) {
+    const auto window = MakeWindow();
+    PreviewPanel& preview = window->Preview();
+    auto* next = Control<QPushButton>(*window, "btnNext");
+    auto* previous = Control<QPushButton>(*window, "btnPrevious");
+    chosenFiles = {
+        {Q(FixturePath("clip.mp4")), Q(FixturePath("clip.avi")), Q(FixturePath("clip.mkv"))}};
+    Click(*window, "btnPlay");
+    ASSERT_EQ(openRequests.size(), 1u);
+    ASSERT_EQ(window->Jobs().RowCount(), 3);
+    EXPECT_EQ(window->Jobs().Selected(), 0);
+    EXPECT_FALSE(preview.IsStopped());
+    EXPECT_FALSE(previous->isEnabled());
+    EXPECT_TRUE(next->isEnabled());
+
+    Click(*window, "btnNext");
+    Click(*window, "btnNext");
+    EXPECT_EQ(window->Jobs().Selected(), 2);
+    EXPECT_FALSE(preview.IsStopped());
+    EXPECT_TRUE(previous->isEnabled());
+    EXPECT_FALSE(next->isEnabled());
+    Click(*window, "btnPrevious");
+    EXPECT_EQ(window->Jobs().Selected(), 1);
+    EXPECT_TRUE(next->isEnabled());
+    // A second Add plays nothing by itself.
+    Click(*window, "btnStop");
+    chosenFiles = {{Q(FixturePath("two_minutes.mkv"))}};
+    Click(*window, "btnAdd");
+    EXPECT_EQ(window->Jobs().RowCount(), 4);
+    EXPECT_TRUE(preview.IsStopped());
+}
+
 TEST_F(MainWindowGuiTest, TheEditMenuEnablesOnlyAddOnAnEmptyList) {
     const auto window = MakeWindow();
     QMenu& menu = window->EditMenu();
