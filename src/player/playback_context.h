@@ -114,8 +114,8 @@ private:
     int DecodeVideoFrame(AVFrame* frame);
     void OnVideoFlush();
     // False when the thread must end; stale tells whether the picture was from before a seek
-    // (or could not be queued).
-    bool OutputPicture(AVFrame* frame, double pts, std::int64_t position, bool& stale);
+    // (or could not be queued), first whether it is the first one after a flush.
+    bool OutputPicture(AVFrame* frame, double pts, std::int64_t position, bool& stale, bool& first);
     bool FillSlot(PictureSlot& slot, AVFrame* frame, double pts);
     double TargetTimeLocked(double pts);
     double FrameDuration(const AVFrame* frame) const;
@@ -137,6 +137,10 @@ private:
     void HandleResize(int width, int height);
 
     bool WaitWhilePaused(const PacketQueue& queue) const;
+    bool SeekRequested() {
+        std::lock_guard lock(seekMutex_);
+        return seekPending_;
+    }
     void HoldAudioForPicture();
     void UpdateAudioHold() { audioHeld_.store(paused_.load() || awaitingPicture_.load()); }
 

@@ -180,8 +180,8 @@ bool PlaybackContext::FillSlot(PictureSlot& slot, AVFrame* frame, double pts) {
     return true;
 }
 
-bool PlaybackContext::OutputPicture(AVFrame* frame, double pts, std::int64_t position,
-                                    bool& stale) {
+bool PlaybackContext::OutputPicture(AVFrame* frame, double pts, std::int64_t position, bool& stale,
+                                    bool& first) {
     if (pts != 0.0) {
         videoDecodeClock_.store(pts);
     } else {
@@ -208,6 +208,7 @@ bool PlaybackContext::OutputPicture(AVFrame* frame, double pts, std::int64_t pos
     PictureSlot& slot = pictures_.slots[index];
     if (!FillSlot(slot, frame, pts)) {
         stale = true;  // nothing queued
+        first = false;
         return true;
     }
     std::lock_guard lock(pictures_.mutex);
@@ -215,8 +216,12 @@ bool PlaybackContext::OutputPicture(AVFrame* frame, double pts, std::int64_t pos
     slot.position = position;
     slot.stale = staleUntilFlush_;
     stale = slot.stale;
-    slot.firstAfterSeek = firstAfterSeek_ && !staleUntilFlush_;
-    firstAfterSeek_ = false;
+    // Only a picture from after the flush can be the first one after it.
+    slot.firstAfterSeek = firstAfterSeek_ && !stale;
+    first = slot.firstAfterSeek;
+    if (!stale) {
+        firstAfterSeek_ = false;
+    }
     slot.targetTime = TargetTimeLocked(pts);
     pictures_.writeIndex = (index + 1) % PictureQueue::kSlots;
     ++pictures_.count;
@@ -245,18 +250,18 @@ void PlaybackContext::VideoThread() {
         const std::int64_t timestamp =
             frame->best_effort_timestamp != AV_NOPTS_VALUE ? frame->best_effort_timestamp : 0;
         const double pts = static_cast<double>(timestamp) * av_q2d(timeBase);
-        const bool first = firstAfterSeek_;
-        if (first) {
-            justSought_.store(false);
-        }
         bool stale = false;
-        const bool queued = OutputPicture(frame.get(), pts, frame->pkt_pos, stale);
+        bool first = false;
+        const bool queued = OutputPicture(frame.get(), pts, frame->pkt_pos, stale, first);
         lib::avutil.av_frame_unref(frame.get());
         if (!queued) {
             break;
         }
-        if (first) {
-            // A seek made while paused decodes this one picture and no more.
+        if (first && !SeekRequested()) {
+            // A seek made while paused decodes this one picture and no more. While a request
+            // still waits, this picture is the start's or an earlier seek's: decoding goes on
+            // until the waiting seek's own first picture.
+            justSought_.store(false);
             pausedAtSeek_.store(false);
         }
         if (!stale) {

@@ -121,23 +121,33 @@ TEST_F(PlayerStateTest, StepShowsExactlyOneMorePicture) {
                                                PlayState::psStep, PlayState::psStop}));
 }
 
-// While paused, a seek shows the picture of the new place and stays paused.
+// While paused, a seek shows the picture of the new place and stays paused, also when the
+// pause came before the first picture.
 TEST_F(PlayerStateTest, SeekWhilePausedShowsTheNewPictureAndStaysPaused) {
-    ASSERT_TRUE(Open("clip.mp4"));
-    ASSERT_TRUE(WaitForPictures(2));
-    player_->Pause();
-    player_->Seek(0, true, 2'000'000);
-    const bool landed = WaitFor([&] { return surface_.Last().pts >= 1'900'000; });
-    ASSERT_TRUE(landed);
-    std::int64_t pts = -1;
-    player_->CurrentFrame(pts);
-    EXPECT_GE(pts, 1'500'000);  // the key frame at or before 2 s
-    EXPECT_TRUE(player_->Paused());
-    const int shown = player_->PicturesShown();
-    const int presented = surface_.Count();
-    player_->Redraw();
-    ASSERT_TRUE(WaitForPictures(presented + 1));
-    EXPECT_EQ(player_->PicturesShown(), shown);
+    for (const int picturesBeforePause : {2, 0}) {
+        SCOPED_TRACE(picturesBeforePause);
+        const int before = surface_.Count();
+        ASSERT_TRUE(Open("clip.mp4"));
+        ASSERT_TRUE(WaitForPictures(before + picturesBeforePause));
+        player_->Pause();
+        player_->Seek(0, true, 2'000'000);
+        const bool landed = WaitFor([&] {
+            const std::vector<Presented> records = surface_.Records();
+            return std::any_of(records.begin() + before, records.end(),
+                               [](const Presented& p) { return p.pts >= 1'900'000; });
+        });
+        ASSERT_TRUE(landed);
+        std::int64_t pts = -1;
+        player_->CurrentFrame(pts);
+        EXPECT_GE(pts, 1'500'000);  // the key frame at or before 2 s
+        EXPECT_TRUE(player_->Paused());
+        const int shown = player_->PicturesShown();
+        const int presented = surface_.Count();
+        player_->Redraw();
+        ASSERT_TRUE(WaitForPictures(presented + 1));
+        EXPECT_EQ(player_->PicturesShown(), shown);
+        player_->Stop(true);
+    }
 }
 
 using PlayerSeekTest = PlayerTest;
