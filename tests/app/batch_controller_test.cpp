@@ -212,20 +212,12 @@ TEST_F(BatchTest, TheActionsAfterTheLastJobFollowTheirChoices) {
 }
 
 TEST_F(BatchTest, CancellingDuringTheFirstJobEndsTheBatchWithoutItsActions) {
-    // The first source lasts two minutes: its conversion is still running when it reports.
+    // Paused at once, the first job is held at its first packets whatever the machine's speed.
     Add({FixturePath("two_minutes.mkv"), FixturePath("clip.mp4"), FixturePath("clip.avi")});
     batch_.SetPowerOffWhenDone(true);
-    converter_.SetProgressInterval(100);
-    bool paused = false;
-    log_.whenProgress = [&](const testing::ProgressRecord& record) {
-        if (!paused && record.task == 0 && record.percent.value_or(100) < 100) {
-            batch_.Pause();  // held at its next packet until the cancel
-            paused = true;
-        }
-    };
     ASSERT_TRUE(batch_.Start().Started);
-    ASSERT_TRUE(PumpUntil([&] { return paused || !batch_.Running(); }));
-    ASSERT_TRUE(paused) << "the first job ended before it could be paused";
+    batch_.Pause();
+    ASSERT_TRUE(batch_.Running());
     EXPECT_EQ(batch_.Buttons(), (BatchButtons{.ListCommands = false, .Resume = true}));
 
     // Nothing of the list or the batch may change meanwhile.
@@ -248,7 +240,6 @@ TEST_F(BatchTest, CancellingDuringTheFirstJobEndsTheBatchWithoutItsActions) {
     for (const testing::JobEndRecord& ended : log_.ended) {
         EXPECT_FALSE(ended.finished) << ended.task;
     }
-    EXPECT_TRUE(ProgressCell(0).ends_with("%"));
     EXPECT_NE(ProgressCell(0), "100%");
     EXPECT_EQ(ProgressCell(1), "");
     EXPECT_EQ(ProgressCell(2), "");
