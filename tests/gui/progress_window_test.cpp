@@ -214,7 +214,8 @@ TEST_F(ProgressWindowGui, ClosingDuringTheFirstJobCancelsAndLeavesTheRestUnfinis
         ASSERT_TRUE(follower_.summary.has_value());
         EXPECT_TRUE(follower_.summary->Cancelled);
         EXPECT_EQ(follower_.summary->Finished, 0);
-        EXPECT_EQ(ProgressCell(0), "");
+        // A report may come before the pause holds the job, never its end.
+        EXPECT_NE(ProgressCell(0), "100%");
         EXPECT_EQ(ProgressCell(1), "");
         EXPECT_TRUE(system_.openedFolders.empty());
         EXPECT_EQ(system_.powerOffs, 0);
