@@ -490,7 +490,8 @@ void PreviewPanel::PositionChanged(std::int64_t pts) {
         return;
     }
     Controls& c = *controls_;
-    c.elapsed->setText(ToQString(TimeTextOfMicroseconds(pts)));
+    // The separator stays, so that elapsed and total time read as one "0:00:01 / 0:00:03".
+    c.elapsed->setText(ToQString(TimeTextOfMicroseconds(pts)) + QStringLiteral(" / "));
     if (!dragging_ && duration_ > 0) {
         c.position->setValue(
             static_cast<int>(static_cast<std::int64_t>(c.position->maximum()) * pts / duration_));
@@ -542,7 +543,7 @@ void PreviewPanel::SetCommands(bool play, bool pause, bool stop, bool snapshot) 
 }
 
 void PreviewPanel::ResetTimes() {
-    controls_->elapsed->setText(QString::fromLatin1(kZeroTime));
+    controls_->elapsed->setText(QString::fromLatin1(kZeroElapsed));
     controls_->total->setText(QString::fromLatin1(kZeroTime));
 }
 

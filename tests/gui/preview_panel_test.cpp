@@ -33,7 +33,12 @@ using testing::Control;
 constexpr int kWaitMs = 20'000;  // only reached when something is broken
 
 // Seconds of a time text such as "0:01:05"; nullopt for any other text.
-std::optional<int> SecondsOf(const QString& text) {
+// The time of the elapsed label ("0:00:01 / ") or of the total label ("0:00:03").
+std::optional<int> SecondsOf(const QString& label) {
+    QString text = label;
+    if (text.endsWith(QStringLiteral(" / "))) {
+        text.chop(3);
+    }
     const QStringList parts = text.split(u':');
     if (parts.size() != 3) {
         return std::nullopt;
@@ -145,7 +150,7 @@ TEST_F(PreviewPanelGui, PlayShowsPicturesAndTheButtonsFollowPauseAndStop) {
     EXPECT_FALSE(panel->IsPaused());
     EXPECT_FALSE(position->isEnabled());
     EXPECT_EQ(position->value(), 0);
-    EXPECT_EQ(Text(*panel, "lblElapsed"), "00:00:00");
+    EXPECT_EQ(Text(*panel, "lblElapsed"), "00:00:00 / ");
     EXPECT_EQ(Text(*panel, "lblTotal"), "00:00:00");
     EXPECT_TRUE(video.LastFrame().isNull());
     EXPECT_TRUE(panel->GetPlayer().Paused());  // nothing is open
@@ -177,7 +182,7 @@ TEST_F(PreviewPanelGui, TheEndOfTheFileRewindsAndShowsTheStoppedState) {
     auto* position = Control<QSlider>(*panel, "trcPosition");
     EXPECT_EQ(position->value(), 0);
     EXPECT_FALSE(position->isEnabled());
-    EXPECT_EQ(Text(*panel, "lblElapsed"), "00:00:00");
+    EXPECT_EQ(Text(*panel, "lblElapsed"), "00:00:00 / ");
     EXPECT_EQ(Text(*panel, "lblTotal"), "00:00:00");
     // The file stays open, paused.
     EXPECT_TRUE(panel->GetPlayer().Paused());
