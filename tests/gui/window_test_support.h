@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "app/app_test_support.h"
 #include "app/global_object.h"
 #include "app/system_services.h"
 #include "gui/main_window.h"
@@ -33,21 +34,7 @@ T* Control(const QObject& parent, const char* name) {
     return control;
 }
 
-// Records the requests; nothing is opened and nothing is switched off.
-class RecordingSystemServices : public app::SystemServices {
-public:
-    bool OpenFolder(const std::filesystem::path& folder) override {
-        openedFolders.push_back(folder);
-        return true;
-    }
-    bool PowerOff() override {
-        ++powerOffs;
-        return true;
-    }
-
-    std::vector<std::filesystem::path> openedFolders;
-    int powerOffs = 0;
-};
+using app::testing::RecordingSystemServices;
 
 struct FileDialogRequest {
     QString caption;
