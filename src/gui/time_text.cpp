@@ -38,4 +38,19 @@ std::string TimeTextOfMicroseconds(std::int64_t microseconds) {
     return Compose(microseconds < 0 && seconds > 0, seconds);
 }
 
+std::string FormatSeconds(std::int64_t seconds) {
+    return TimeText(seconds < 0 ? 0 : seconds);
+}
+
+std::string FormatDuration(std::int64_t microseconds) {
+    const std::uint64_t magnitude = Magnitude(microseconds);
+    const std::uint64_t seconds = magnitude / 1'000'000;
+    char text[48];
+    std::snprintf(text, sizeof text, "%s%02llu:%02u:%02u.%03u", microseconds < 0 ? "-" : "",
+                  static_cast<unsigned long long>(seconds / 3600),
+                  static_cast<unsigned>(seconds / 60 % 60), static_cast<unsigned>(seconds % 60),
+                  static_cast<unsigned>(magnitude % 1'000'000 / 1000));
+    return text;
+}
+
 }  // namespace quillo::gui

@@ -12,4 +12,10 @@ std::string TimeText(std::int64_t seconds);
 // "1:02:06", 3 724 500 000 µs → "1:02:04".
 std::string TimeTextOfMicroseconds(std::int64_t microseconds);
 
+// The editors' seconds: as TimeText, negative values counting as 0 (40000 → "11:06:40").
+std::string FormatSeconds(std::int64_t seconds);
+// Microseconds as hours, minutes, seconds and milliseconds, each padded:
+// 3 725 250 000 µs → "01:02:05.250".
+std::string FormatDuration(std::int64_t microseconds);
+
 }  // namespace quillo::gui

@@ -51,5 +51,25 @@ TEST(TimeTextGui, MicrosecondsRoundToTheNearestSecondWithTiesToEven) {
     }
 }
 
+TEST(TimeTextGui, EditorSecondsAndDurations) {
+    const struct {
+        std::int64_t seconds;
+        const char* text;
+    } seconds[] = {{0, "0:00:00"}, {3725, "1:02:05"}, {40'000, "11:06:40"}, {-5, "0:00:00"}};
+    for (const auto& c : seconds) {
+        EXPECT_EQ(FormatSeconds(c.seconds), c.text) << c.seconds;
+    }
+    const struct {
+        std::int64_t microseconds;
+        const char* text;
+    } durations[] = {{3'725'250'000, "01:02:05.250"},
+                     {0, "00:00:00.000"},
+                     {999, "00:00:00.000"},
+                     {360'000'001'000, "100:00:00.001"}};
+    for (const auto& c : durations) {
+        EXPECT_EQ(FormatDuration(c.microseconds), c.text) << c.microseconds;
+    }
+}
+
 }  // namespace
 }  // namespace quillo::gui
