@@ -20,10 +20,9 @@ struct PictureSlot {
     // subtitles may change.
     media::FramePtr frame;
     bool ownBuffer = false;
-    double pts = 0.0;            // seconds
-    std::int64_t position = -1;  // byte position in the file
-    double targetTime = 0.0;     // when to show it, on the player's clock
-    bool stale = false;          // decoded before the last seek: dropped unseen
+    double pts = 0.0;         // seconds
+    double targetTime = 0.0;  // when to show it, on the player's clock
+    bool stale = false;       // decoded before the last seek: dropped unseen
     bool firstAfterSeek = false;
     const AVSubtitle* blendedSubtitle = nullptr;  // already drawn into an own buffer
 };

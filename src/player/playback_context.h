@@ -115,7 +115,7 @@ private:
     void OnVideoFlush();
     // False when the thread must end; stale tells whether the picture was from before a seek
     // (or could not be queued), first whether it is the first one after a flush.
-    bool OutputPicture(AVFrame* frame, double pts, std::int64_t position, bool& stale, bool& first);
+    bool OutputPicture(AVFrame* frame, double pts, bool& stale, bool& first);
     bool FillSlot(PictureSlot& slot, AVFrame* frame, double pts);
     double TargetTimeLocked(double pts);
     double FrameDuration(const AVFrame* frame) const;
@@ -166,9 +166,7 @@ private:
     std::atomic<int> openState_{0};  // 0 opening, 1 open, -1 failed, -2 failed and cleaned up
     std::atomic<bool> paused_{false};
     bool lastPausedSeen_ = false;  // read thread
-    int readPauseResult_ = 0;
     std::atomic<bool> refreshPending_{false};
-    std::atomic<bool> justSought_{false};
     std::atomic<bool> pausedAtSeek_{false};
     std::atomic<bool> endOfFile_{false};  // read thread found the end
     bool endLogged_ = false;
@@ -195,10 +193,8 @@ private:
 
     // Video timing; the frame timer, last pts and last delay are guarded by pictures_.mutex.
     std::atomic<double> videoDecodeClock_{0.0};
-    std::atomic<double> currentPts_{0.0};
     std::atomic<double> currentPtsDrift_{0.0};
     std::atomic<double> pausedClock_{0.0};
-    std::atomic<std::int64_t> currentPosition_{-1};  // byte position of the picture shown
     bool staleUntilFlush_ = false;  // a seek was served; the decoder has not met its flush
     double frameTimer_ = 0.0;
     double pausedAt_ = 0.0;  // when the pause began, or when a picture was last shown in it

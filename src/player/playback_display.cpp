@@ -147,9 +147,7 @@ void PlaybackContext::RefreshTimer(bool dequeue) {
             if (!paused && now < slot.targetTime) {
                 return;
             }
-            currentPts_.store(slot.pts);
             currentPtsDrift_.store(slot.pts - now);
-            currentPosition_ = slot.position;
             if (paused) {
                 pausedClock_.store(slot.pts);
                 pausedAt_ = now;

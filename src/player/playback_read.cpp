@@ -200,7 +200,6 @@ void PlaybackContext::ServeSeek() {
     endLogged_ = false;
     drainedAtEnd_.store(false);
     endOfFile_.store(false);
-    justSought_.store(true);
     {
         std::lock_guard lock(seekMutex_);
         seekPending_ = false;
@@ -216,7 +215,7 @@ void PlaybackContext::ReadLoop() {
         if (paused_.load() != lastPausedSeen_) {
             lastPausedSeen_ = paused_.load();
             if (lastPausedSeen_) {
-                readPauseResult_ = lib::avformat.av_read_pause(format);
+                lib::avformat.av_read_pause(format);
             } else {
                 lib::avformat.av_read_play(format);
             }

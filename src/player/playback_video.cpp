@@ -34,7 +34,6 @@ void PlaybackContext::OnVideoFlush() {
     for (int i = 0; i < pictures_.count; ++i) {
         pictures_.slots[(pictures_.readIndex + i) % PictureQueue::kSlots].stale = true;
     }
-    currentPosition_ = -1;
     lastFramePtsKnown_ = false;
     lastFrameDelay_ = 0.0;
     frameTimer_ = NowSeconds();
@@ -180,8 +179,7 @@ bool PlaybackContext::FillSlot(PictureSlot& slot, AVFrame* frame, double pts) {
     return true;
 }
 
-bool PlaybackContext::OutputPicture(AVFrame* frame, double pts, std::int64_t position, bool& stale,
-                                    bool& first) {
+bool PlaybackContext::OutputPicture(AVFrame* frame, double pts, bool& stale, bool& first) {
     if (pts != 0.0) {
         videoDecodeClock_.store(pts);
     } else {
@@ -213,7 +211,6 @@ bool PlaybackContext::OutputPicture(AVFrame* frame, double pts, std::int64_t pos
     }
     std::lock_guard lock(pictures_.mutex);
     slot.pts = pts;
-    slot.position = position;
     slot.stale = staleUntilFlush_;
     stale = slot.stale;
     // Only a picture from after the flush can be the first one after it.
@@ -252,7 +249,7 @@ void PlaybackContext::VideoThread() {
         const double pts = static_cast<double>(timestamp) * av_q2d(timeBase);
         bool stale = false;
         bool first = false;
-        const bool queued = OutputPicture(frame.get(), pts, frame->pkt_pos, stale, first);
+        const bool queued = OutputPicture(frame.get(), pts, stale, first);
         lib::avutil.av_frame_unref(frame.get());
         if (!queued) {
             break;
@@ -261,7 +258,6 @@ void PlaybackContext::VideoThread() {
             // A seek made while paused decodes this one picture and no more. While a request
             // still waits, this picture is the start's or an earlier seek's: decoding goes on
             // until the waiting seek's own first picture.
-            justSought_.store(false);
             pausedAtSeek_.store(false);
         }
         if (!stale) {

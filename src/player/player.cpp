@@ -262,7 +262,6 @@ void PlayerBase::ResetFileFields() {
     surface_ = nullptr;
     stepFlag_.store(false);
     lastReportedPosition_ = INT64_MIN;
-    currentPosition_ = -1;
     endReported_.store(false);
 }
 

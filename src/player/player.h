@@ -191,9 +191,7 @@ private:
     std::string lastError_;
     std::atomic<bool> stepFlag_{false};
     std::int64_t lastReportedPosition_ = INT64_MIN;
-    std::int64_t currentPosition_ = -1;
     std::atomic<bool> endReported_{false};
-    std::atomic<PlayState> lastState_{PlayState::psStop};
     bool sdlStarted_ = false;
 
     media::MediaProbe probe_;

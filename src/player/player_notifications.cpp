@@ -18,7 +18,6 @@ constexpr std::int64_t kPositionStep = 10'000;
 }  // namespace
 
 void PlayerBase::ReportState(PlayState state) {
-    lastState_.store(state);
     events_.Post({.kind = PlayerNotification::Kind::State, .state = state});
 }
 
@@ -50,7 +49,6 @@ void PlayerBase::ReportPosition(const PlaybackContext& context) {
         position = duration;
         clamped = true;
     }
-    currentPosition_ = position;
     if (lastReportedPosition_ == INT64_MIN ||
         std::llabs(position - lastReportedPosition_) > kPositionStep ||
         (clamped && position != lastReportedPosition_)) {
