@@ -27,6 +27,7 @@
 #include "gui/profile_box.h"
 #include "gui/progress_window.h"
 #include "gui/skin.h"
+#include "gui/trim_window.h"
 #include "media/logger.h"
 #include "media/main_thread.h"
 
@@ -353,16 +354,12 @@ void MainWindow::BuildMenus() {
     entry(fileMenu_, QStringLiteral("Se&ttings"), &MainWindow::ProfileSettings);
     keyed(entry(fileMenu_, QStringLiteral("&Exit"), &MainWindow::close), QKeySequence::Quit);
 
-    const auto editor = [this](const QString& what) {
-        return [this, what] {
-            StopPreview();
-            ShowPlaceholder(what);
-        };
-    };
-    entry(editMenu_, QStringLiteral("&Crop"), editor(QStringLiteral("The crop editor")));
-    entry(editMenu_, QStringLiteral("&Trim"), editor(QStringLiteral("The trim editor")));
-    entry(editMenu_, QStringLiteral("&Video Effect && Water Mark"),
-          editor(QStringLiteral("The video effect and watermark editor")));
+    entry(editMenu_, QStringLiteral("&Crop"), &MainWindow::CropCommand);
+    entry(editMenu_, QStringLiteral("&Trim"), &MainWindow::TrimCommand);
+    entry(editMenu_, QStringLiteral("&Video Effect && Water Mark"), [this] {
+        StopPreview();
+        ShowPlaceholder(QStringLiteral("The video effect and watermark editor"));
+    });
     editMenu_->addSeparator();
     entry(editMenu_, QStringLiteral("&Add"), &MainWindow::AddCommand);
     entry(editMenu_, QStringLiteral("&Remove"), &MainWindow::RemoveCommand);

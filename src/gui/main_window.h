@@ -23,6 +23,7 @@ class QToolButton;
 namespace quillo::gui {
 
 class AboutWindow;
+class CropWindow;
 class FileInfoWindow;
 class HelpWindow;
 class JobListModel;
@@ -30,6 +31,7 @@ class JobListView;
 class PreviewPanel;
 class ProfileBox;
 class ProgressWindow;
+class TrimWindow;
 
 // The dialogs the main window asks for files and folders with; tests replace them so that no
 // dialog waits for a click.
@@ -75,6 +77,9 @@ public:
     void PreviousCommand();
     void NextCommand();
     void ShowFileInformation();
+    // The editing windows, for the selected row (the first when none is).
+    void TrimCommand();
+    void CropCommand();
     void ShowAbout();
     void ShowHelp();
 
@@ -94,6 +99,7 @@ public:
     // The menu of the Edit button and of the list's right button ("mnuEdit").
     QMenu& EditMenu() { return *editMenu_; }
     ProgressWindow* Progress() const { return progressWindow_.get(); }
+    TrimWindow* Trim() const { return trimWindow_.get(); }
     QString TitleText() const;
     QString LogText() const;
     void Log(const QString& line);
@@ -119,6 +125,9 @@ private:
     void PlayRow(int row);
     void ShowPlaceholder(const QString& what);
     void StopPreview();
+    // The row an editing window works on: the selected one, else the first, selected now;
+    // -1 on an empty list.
+    int EditedRow();
     void ProfileSettings();
     bool Confirm(const QString& caption, const QString& text);
     void Warn(const QString& caption, const QString& text);
@@ -158,6 +167,7 @@ private:
     std::unique_ptr<FileInfoWindow> fileInfoWindow_;
     std::unique_ptr<AboutWindow> aboutWindow_;
     std::unique_ptr<HelpWindow> helpWindow_;
+    std::unique_ptr<TrimWindow> trimWindow_;
 
     bool playAfterAdd_ = false;
     bool confirmExit_ = true;

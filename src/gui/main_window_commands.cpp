@@ -35,17 +35,6 @@ fs::path ToPath(const QString& text) {
     return fs::path(text.toStdString());
 }
 
-// Runs a command and shows what it throws the way the application's handler does, so that a
-// refusal deep in the core reaches the user as a message, never as a lost click.
-template <typename Command>
-void Guarded(const Command& command) {
-    try {
-        command();
-    } catch (...) {
-        ReportException(std::current_exception());
-    }
-}
-
 }  // namespace
 
 void MainWindow::AddCommand() {

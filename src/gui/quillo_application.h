@@ -46,4 +46,15 @@ private:
 // application object is of another kind.
 void ReportException(std::exception_ptr exception);
 
+// Runs a command and shows what it throws the way the application's handler does, so that a
+// refusal deep in the core reaches the user as a message, never as a lost click.
+template <typename Command>
+void Guarded(const Command& command) {
+    try {
+        command();
+    } catch (...) {
+        ReportException(std::current_exception());
+    }
+}
+
 }  // namespace quillo::gui

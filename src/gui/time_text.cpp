@@ -26,7 +26,7 @@ std::string TimeText(std::int64_t seconds) {
     return Compose(seconds < 0, Magnitude(seconds));
 }
 
-std::string TimeTextOfMicroseconds(std::int64_t microseconds) {
+std::int64_t RoundedSeconds(std::int64_t microseconds) {
     // Integer arithmetic keeps the ties exact, which a double would not for long times.
     constexpr std::uint64_t kSecond = 1'000'000;
     const std::uint64_t magnitude = Magnitude(microseconds);
@@ -35,7 +35,12 @@ std::string TimeTextOfMicroseconds(std::int64_t microseconds) {
     if (rest > kSecond / 2 || (rest == kSecond / 2 && seconds % 2 == 1)) {
         ++seconds;
     }
-    return Compose(microseconds < 0 && seconds > 0, seconds);
+    const auto rounded = static_cast<std::int64_t>(seconds);
+    return microseconds < 0 ? -rounded : rounded;
+}
+
+std::string TimeTextOfMicroseconds(std::int64_t microseconds) {
+    return TimeText(RoundedSeconds(microseconds));
 }
 
 std::string FormatSeconds(std::int64_t seconds) {

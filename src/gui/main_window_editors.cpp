@@ -1,0 +1,43 @@
+// The main window's editing commands: each stops the preview and opens its editor modally on
+// the selected job.
+
+#include "gui/crop_window.h"
+#include "gui/main_window.h"
+#include "gui/preview_panel.h"
+#include "gui/quillo_application.h"
+#include "gui/trim_window.h"
+
+namespace quillo::gui {
+
+int MainWindow::EditedRow() {
+    if (jobs_.Empty()) {
+        return -1;
+    }
+    if (jobs_.Selected() < 0) {
+        jobs_.Select(0);
+    }
+    return jobs_.Selected();
+}
+
+void MainWindow::TrimCommand() {
+    Guarded([this] {
+        StopPreview();
+        const int row = EditedRow();
+        if (row < 0) {
+            return;
+        }
+        if (!trimWindow_) {
+            trimWindow_ = std::make_unique<TrimWindow>(global_.Files(), this);
+        }
+        trimWindow_->Edit(jobs_, row);
+    });
+}
+
+void MainWindow::CropCommand() {
+    Guarded([this] {
+        StopPreview();
+        ShowPlaceholder(QStringLiteral("The crop editor"));
+    });
+}
+
+}  // namespace quillo::gui
