@@ -7,12 +7,10 @@
 #include <memory>
 
 #include "gui/command_line.h"
-#include "gui/crop_window.h"
 #include "gui/main_window.h"
 #include "gui/quillo_application.h"
 #include "gui/skin.h"
 #include "gui/splash_window.h"
-#include "gui/trim_window.h"
 #include "gui/watermark_window.h"
 #include "quillo/version.h"
 
@@ -61,9 +59,7 @@ int main(int argc, char** argv) {
         ShowMessageBox(nullptr, ExceptionMessage(std::current_exception()));
         return 1;
     }
-    // The editors exist, hidden, from the start.
-    CropWindow crop(window.get());
-    TrimWindow trim(window.get());
+    // The editor not yet part of the main window's commands exists, hidden, from the start.
     WatermarkWindow watermark(window.get());
 
     window->show();

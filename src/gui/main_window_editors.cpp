@@ -36,7 +36,16 @@ void MainWindow::TrimCommand() {
 void MainWindow::CropCommand() {
     Guarded([this] {
         StopPreview();
-        ShowPlaceholder(QStringLiteral("The crop editor"));
+        const int row = EditedRow();
+        if (row < 0) {
+            return;
+        }
+        {
+            // A window of its own for every opening.
+            CropWindow crop(global_.Files(), this);
+            crop.Edit(jobs_, row);
+        }
+        preview_->ReloadAudioSettings();
     });
 }
 

@@ -6,6 +6,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QSlider>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -225,15 +226,7 @@ PreviewPanel::PreviewPanel(profiles::ProfileFiles files, QWidget* parent)
     layout->addLayout(timeRow);
     layout->addLayout(buttonRow);
 
-    // Stored volume and mute; restoring them is no change to store again.
-    const profiles::IniFile settings(files_.Settings);
-    const int stored = settings.ReadInteger(keys::Section, keys::Volume, keys::VolumeDefault);
-    c.volume->setValue(stored >= 0 && stored <= kVolumeMaximum ? stored : kVolumeFallback);
-    c.player.SetAudioVolume(c.volume->value());
-    const bool muted = settings.ReadInteger(keys::Section, keys::Mute, keys::MuteDefault) == 1;
-    c.mute->setChecked(muted);
-    c.mute->setIcon(muted ? c.mutedIcon : c.soundIcon);
-    c.player.SetMute(muted);
+    ReloadAudioSettings();
 
     connect(c.play, &QPushButton::clicked, this, &PreviewPanel::Play);
     connect(c.pause, &QPushButton::clicked, this, &PreviewPanel::Pause);
@@ -360,6 +353,21 @@ void PreviewPanel::Stop() {
     SetCommands(true, false, false, false);
     ResetTimes();
     c.video->Clear();
+}
+
+void PreviewPanel::ReloadAudioSettings() {
+    Controls& c = *controls_;
+    // Restoring the stored values is no change to store again.
+    const QSignalBlocker blockVolume(c.volume);
+    const QSignalBlocker blockMute(c.mute);
+    const profiles::IniFile settings(files_.Settings);
+    const int stored = settings.ReadInteger(keys::Section, keys::Volume, keys::VolumeDefault);
+    c.volume->setValue(stored >= 0 && stored <= kVolumeMaximum ? stored : kVolumeFallback);
+    c.player.SetAudioVolume(c.volume->value());
+    const bool muted = settings.ReadInteger(keys::Section, keys::Mute, keys::MuteDefault) == 1;
+    c.mute->setChecked(muted);
+    c.mute->setIcon(muted ? c.mutedIcon : c.soundIcon);
+    c.player.SetMute(muted);
 }
 
 void PreviewPanel::SetNavigation(bool previousEnabled, bool nextEnabled) {

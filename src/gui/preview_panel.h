@@ -46,6 +46,8 @@ public:
     void Stop();
     bool IsPaused() const { return paused_; }
     bool IsStopped() const { return stopped_; }
+    // Shows and applies the stored volume and mute again (another window changed them).
+    void ReloadAudioSettings();
     // Enables Previous and Next as the main window computes them from the focused row.
     void SetNavigation(bool previousEnabled, bool nextEnabled);
 
