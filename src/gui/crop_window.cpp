@@ -222,7 +222,8 @@ void CropWindow::BuildWindow() {
     pictures->addWidget(c.output, 1, 1);
 
     auto* bottom = new QHBoxLayout;
-    bottom->addWidget(c.noPicture, 1);
+    bottom->addWidget(c.noPicture);
+    bottom->addStretch(1);
     bottom->addWidget(defaults);
     bottom->addSpacing(12);
     bottom->addWidget(ok);
@@ -267,26 +268,36 @@ QWidget* CropWindow::BuildCropPage() {
     auto* page = new QWidget;
     auto* grid = new QGridLayout(page);
     grid->setHorizontalSpacing(10);
-    const std::array<std::pair<const char*, const char*>, 4> boxes{
-        {{"spedUp", "Up:"}, {"spedLeft", "Left:"}, {"spedDown", "Down:"}, {"spedRight", "Right:"}}};
-    // Up and Down in the middle column, Left and Right beside them, as on the picture.
-    const std::array<std::pair<int, int>, 4> places{{{0, 2}, {1, 0}, {2, 2}, {1, 4}}};
+    struct Box {
+        const char* name;
+        const char* caption;
+        int row;
+        int column;  // of the caption; the box follows it
+    };
+    // Up and Down above and below the middle, Left and Right beside them, as on the picture.
+    const std::array<Box, 4> boxes{{{"spedUp", "Up:", 0, 2},
+                                    {"spedLeft", "Left:", 1, 0},
+                                    {"spedDown", "Down:", 2, 2},
+                                    {"spedRight", "Right:", 1, 4}}};
     for (std::size_t i = 0; i < boxes.size(); ++i) {
         auto* box = new QSpinBox(page);
-        box->setObjectName(QString::fromLatin1(boxes[i].first));
+        box->setObjectName(QString::fromLatin1(boxes[i].name));
         box->setRange(0, 9999);
         box->setFixedWidth(80);
         c.margins[i] = box;
-        grid->addWidget(new QLabel(QString::fromLatin1(boxes[i].second), page), places[i].first,
-                        places[i].second - (places[i].second == 0 ? 0 : 1),
-                        Qt::AlignRight | Qt::AlignVCenter);
-        grid->addWidget(box, places[i].first, places[i].second + (places[i].second == 0 ? 1 : 0));
+        grid->addWidget(new QLabel(QString::fromLatin1(boxes[i].caption), page), boxes[i].row,
+                        boxes[i].column, Qt::AlignRight | Qt::AlignVCenter);
+        grid->addWidget(box, boxes[i].row, boxes[i].column + 1);
         const Side side = static_cast<Side>(i);
         connect(box, &QSpinBox::valueChanged, this, [this, side] { MarginChanged(side); });
     }
+    auto* hint = new QLabel(
+        QStringLiteral("Drag the rectangle on the source picture, or set the margins here."), page);
+    grid->addWidget(hint, 0, 7, 3, 1, Qt::AlignVCenter);
     c.cropReset = new QPushButton(QStringLiteral("Reset"), page);
     c.cropReset->setObjectName(QStringLiteral("btnCropReset"));
     grid->addWidget(c.cropReset, 1, 6);
+    grid->setColumnMinimumWidth(6, 90);
     grid->setColumnStretch(7, 1);
     connect(c.cropReset, &QPushButton::clicked, this, &CropWindow::ResetCrop);
     return page;

@@ -217,9 +217,6 @@ void EditorPlayback::FileOpened(std::int64_t duration) {
 }
 
 void EditorPlayback::PositionChanged(std::int64_t pts) {
-    if (stopped_) {
-        return;
-    }
     time_->setText(ToQString(FormatSeconds(RoundedSeconds(pts))));
     if (!holding_ && duration_ > 0) {
         seekBar_->SetPositionL(
@@ -245,6 +242,8 @@ void EditorPlayback::StateChanged(player::PlayState state) {
             SetButtons(true, false, false);
             player_.Seek(0, false, 0);
             player_.Pause();
+            seekBar_->SetPositionL(0);
+            time_->setText(ToQString(FormatSeconds(0)));
             break;
         default:
             return;
