@@ -6,11 +6,13 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <filesystem>
+#include <optional>
 #include <vector>
 
 #include "gui/about_window.h"
 #include "gui/data_files.h"
 #include "gui/file_info_window.h"
+#include "gui/folder_checks.h"
 #include "gui/job_list_view.h"
 #include "gui/main_window.h"
 #include "gui/preview_panel.h"
@@ -194,23 +196,14 @@ void MainWindow::BrowseCommand() {
         if (folder == outputFolder_->text()) {
             return;
         }
-        if (folder.size() < 4) {
-            Warn(QStringLiteral("Warning"), QStringLiteral("The path ") + folder +
-                                                QStringLiteral(" is not a valid directory."));
+        const std::optional<fs::path> stored = AcceptChosenFolder(folder, messages_);
+        if (!stored) {
             return;
-        }
-        fs::path stored = ToPath(folder);
-        if (!app::GlobalObject::IsFolderWritable(stored)) {
-            Warn(QStringLiteral("Warning"),
-                 QStringLiteral("You login as ") +
-                     FromStd(app::GlobalObject::UserName()).trimmed() +
-                     QStringLiteral(" .You don't have permission to write to directory:") + folder);
-            stored = profiles::DefaultOutputFolder();
         }
         profiles::IniFile(global_.SettingsFile())
             .WriteString(profiles::settings::Section, profiles::settings::OutputFolder,
-                         stored.string());
-        outputFolder_->setText(FromStd(stored.string()));
+                         stored->string());
+        outputFolder_->setText(FromStd(stored->string()));
         Log(QStringLiteral("Output folder: ") + outputFolder_->text());
     });
 }
