@@ -151,6 +151,8 @@ BatchStartResult BatchController::Start(const BatchStartOptions& options) {
     openOutputFolder_ = options.OpenOutputFolder;
     fields_ = {};
     percent_ = 0;
+    // The last batch's picture is no snapshot of this one.
+    previewBitmap_.SetSize(0, 0);
     if (observer_ != nullptr) {
         observer_->BatchStarted(result.Tasks);
     }

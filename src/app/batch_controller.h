@@ -147,7 +147,8 @@ public:
     const ProgressFields& Fields() const { return fields_; }
     int Percent() const { return percent_; }
     const BatchButtons& Buttons() const { return buttons_; }
-    // The latest picture the converter handed over; empty (0 x 0) before the first.
+    // The latest picture the converter handed over in this batch; empty (0 x 0) before its
+    // first.
     const media::Bitmap& PreviewBitmap() const { return previewBitmap_; }
 
     // One observer at a time; nullptr detaches it.

@@ -408,7 +408,7 @@ void MainWindow::ConnectPreview() {
     connect(preview_.get(), &PreviewPanel::previousRequested, this, &MainWindow::PreviousCommand);
     connect(preview_.get(), &PreviewPanel::nextRequested, this, &MainWindow::NextCommand);
     connect(preview_.get(), &PreviewPanel::snapshotRequested, this,
-            [this] { ShowPlaceholder(QStringLiteral("Saving snapshots")); });
+            &MainWindow::SavePreviewSnapshot);
     connect(preview_.get(), &PreviewPanel::logLine, this, &MainWindow::Log);
 }
 
@@ -499,7 +499,7 @@ ProgressWindow& MainWindow::EnsureProgressWindow() {
         progressWindow_ = std::make_unique<ProgressWindow>(batch_, this);
         progressWindow_->SetNextObserver(relay_.get());
         connect(progressWindow_.get(), &ProgressWindow::snapshotRequested, this,
-                [this] { ShowPlaceholder(QStringLiteral("Saving snapshots")); });
+                &MainWindow::SaveBatchSnapshot);
     }
     return *progressWindow_;
 }

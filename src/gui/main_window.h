@@ -133,6 +133,10 @@ private:
     void Warn(const QString& caption, const QString& text);
     void Inform(const QString& caption, const QString& text);
     ProgressWindow& EnsureProgressWindow();
+    // The snapshot buttons: the preview's picture (the snapshot folder is shown afterwards)
+    // and the progress window's.
+    void SavePreviewSnapshot();
+    void SaveBatchSnapshot();
     // Stops the conversion and the preview and stores what exit stores.
     void ShutDown();
 

@@ -15,6 +15,7 @@
 #include <QVBoxLayout>
 
 #include "app/preview_placement.h"
+#include "gui/bitmap_image.h"
 #include "gui/main_thread_pump.h"
 
 namespace quillo::gui {
@@ -52,13 +53,20 @@ public:
         canvas_.fill(ProgressWindow::PictureBackground());
         const app::PictureRect place = app::PreviewPlacement(bitmap.Width(), bitmap.Height(),
                                                              canvas_.width(), canvas_.height());
-        // The bitmap's rows are top to bottom, blue, green, red, padded to four bytes.
-        const QImage source(bitmap.ScanLine(0), bitmap.Width(), bitmap.Height(), bitmap.Stride(),
-                            QImage::Format_BGR888);
         QPainter painter(&canvas_);
         painter.setRenderHint(QPainter::SmoothPixmapTransform);
-        painter.drawImage(QRect(place.Left, place.Top, place.Width, place.Height), source);
+        painter.drawImage(QRect(place.Left, place.Top, place.Width, place.Height),
+                          BitmapImage(bitmap));
         update();
+    }
+
+    // What paintEvent puts on the screen, at the widget's size.
+    QImage Shown() const {
+        QImage shown(size(), QImage::Format_RGB32);
+        shown.fill(ProgressWindow::PictureBackground());
+        QPainter painter(&shown);
+        painter.drawImage(0, 0, canvas_);
+        return shown;
     }
 
 protected:
@@ -232,6 +240,10 @@ bool ProgressWindow::OpenFolderChecked() const {
 
 bool ProgressWindow::ShutdownChecked() const {
     return controls_->shutdown->isChecked();
+}
+
+QImage ProgressWindow::ShownPicture() const {
+    return controls_->picture->Shown();
 }
 
 void ProgressWindow::BatchStarted(int tasks) {

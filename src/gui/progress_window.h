@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QImage>
 #include <memory>
 
 #include "app/batch_controller.h"
@@ -30,6 +31,8 @@ public:
     void RunModal();
     bool OpenFolderChecked() const;
     bool ShutdownChecked() const;
+    // A copy of the live picture as it is shown, at the size of "imgPreview".
+    QImage ShownPicture() const;
 
     // Every observer call is passed on to next (null: none) once the window has handled it,
     // for a main window that follows the batch too (its list commands, its log).
