@@ -23,6 +23,7 @@
 #include "gui/file_info_window.h"
 #include "gui/job_list_model.h"
 #include "gui/job_list_view.h"
+#include "gui/preference_window.h"
 #include "gui/preview_panel.h"
 #include "gui/profile_box.h"
 #include "gui/progress_window.h"
@@ -256,8 +257,7 @@ QWidget* MainWindow::BuildHeader() {
         button->setPopupMode(QToolButton::InstantPopup);
     }
     QToolButton* preference = menuButton(QStringLiteral("Preference"), "btnPreference");
-    connect(preference, &QToolButton::clicked, this,
-            [this] { ShowPlaceholder(QStringLiteral("The preferences window")); });
+    connect(preference, &QToolButton::clicked, this, &MainWindow::ShowPreferences);
     QToolButton* help = menuButton(QStringLiteral("Help"), "btnHelp");
     help->setMenu(helpMenu_);
     help->setPopupMode(QToolButton::InstantPopup);

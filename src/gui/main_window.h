@@ -28,6 +28,7 @@ class FileInfoWindow;
 class HelpWindow;
 class JobListModel;
 class JobListView;
+class PreferenceWindow;
 class PreviewPanel;
 class ProfileBox;
 class ProgressWindow;
@@ -80,6 +81,8 @@ public:
     // The editing windows, for the selected row (the first when none is).
     void TrimCommand();
     void CropCommand();
+    // "Preference": the snapshot and work priority settings.
+    void ShowPreferences();
     void ShowAbout();
     void ShowHelp();
 
@@ -172,6 +175,7 @@ private:
     std::unique_ptr<AboutWindow> aboutWindow_;
     std::unique_ptr<HelpWindow> helpWindow_;
     std::unique_ptr<TrimWindow> trimWindow_;
+    std::unique_ptr<PreferenceWindow> preferenceWindow_;
 
     bool playAfterAdd_ = false;
     bool confirmExit_ = true;

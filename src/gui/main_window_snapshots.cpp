@@ -1,7 +1,8 @@
-// The main window's snapshots.
+// The main window's snapshots and its preferences window.
 
 #include "gui/bitmap_image.h"
 #include "gui/main_window.h"
+#include "gui/preference_window.h"
 #include "gui/preview_panel.h"
 #include "gui/progress_window.h"
 #include "gui/quillo_application.h"
@@ -40,6 +41,23 @@ void MainWindow::SaveBatchSnapshot() {
         }
         SaveSnapshot(profiles::IniFile(global_.SettingsFile()), full,
                      progressWindow_->ShownPicture(), messages_);
+    });
+}
+
+void MainWindow::ShowPreferences() {
+    Guarded([this] {
+        if (!preferenceWindow_) {
+            // Through the window's own functions, so that tests may replace them later.
+            preferenceWindow_ = std::make_unique<PreferenceWindow>(
+                global_.Files(), system_,
+                [this](const MessageRequest& request) { return messages_ && messages_(request); },
+                [this](QWidget* parent, const QString& caption, const QString& folder) {
+                    return dialogs_.ChooseFolder ? dialogs_.ChooseFolder(parent, caption, folder)
+                                                 : QString();
+                },
+                this);
+        }
+        preferenceWindow_->exec();
     });
 }
 
