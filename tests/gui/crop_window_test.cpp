@@ -97,19 +97,25 @@ CropMargins BandMargins(const RectTracker& band, const QRect& image) {
             image.left() + image.width() - r.left() - r.width()};
 }
 
-// The mean grey level of the first picture of a file, by ffmpeg; -1 when it cannot be read.
-double MeanGreyOfFirstPicture(const fs::path& file) {
+// The grey levels of the first picture of a file, by ffmpeg; empty when it cannot be read.
+std::string GreyOfFirstPicture(const fs::path& file) {
     const auto decoded = quillo::testing::RunCommand(std::string(QUILLO_FFMPEG) + " -v error -i " +
                                                          quillo::testing::ShellQuoted(file) +
                                                          " -frames:v 1 -f rawvideo -pix_fmt gray -",
                                                      false);
-    if (decoded.exitStatus != 0 || decoded.output.empty()) {
+    return decoded.exitStatus == 0 ? decoded.output : std::string();
+}
+
+// Their mean; -1 when the picture cannot be read.
+double MeanGreyOfFirstPicture(const fs::path& file) {
+    const std::string grey = GreyOfFirstPicture(file);
+    if (grey.empty()) {
         return -1;
     }
-    const double sum = std::accumulate(
-        decoded.output.begin(), decoded.output.end(), 0.0,
-        [](double total, char level) { return total + static_cast<unsigned char>(level); });
-    return sum / static_cast<double>(decoded.output.size());
+    const double sum = std::accumulate(grey.begin(), grey.end(), 0.0, [](double total, char level) {
+        return total + static_cast<unsigned char>(level);
+    });
+    return sum / static_cast<double>(grey.size());
 }
 
 class CropWindowGuiTest : public EditorWindowTest {
@@ -124,6 +130,9 @@ protected:
 
 TEST_F(CropWindowGuiTest, TheBandAndTheBoxesAgreeStayOnThePictureAndStoreEvenSourcePixels) {
     const auto window = WindowWith(FixturePath("odd_size.mp4"));
+    ConvertAll(*window);
+    ASSERT_EQ(Outputs().size(), 1u);
+    const fs::path plain = *Outputs().begin();
     WhenModalOpens([](QDialog& dialog) {
         auto& crop = static_cast<CropWindow&>(dialog);
         EXPECT_EQ(crop.windowTitle(), QStringLiteral("Crop"));
@@ -184,16 +193,28 @@ TEST_F(CropWindowGuiTest, TheBandAndTheBoxesAgreeStayOnThePictureAndStoreEvenSou
     EXPECT_LT(job.CropLeft + job.CropRight, 175);
     EXPECT_LT(job.CropTop + job.CropBottom, 97);
 
-    // The cropped job converts into a picture the decoder reads from start to end.
+    // The cropped job converts into a picture the decoder reads from start to end, and one
+    // that differs from the whole picture's conversion.
     ConvertAll(*window);
-    const auto outputs = Outputs();
-    ASSERT_EQ(outputs.size(), 1u);
-    const auto report = quillo::testing::RunFfprobe(*outputs.begin(), "-show_streams");
+    auto outputs = Outputs();
+    ASSERT_EQ(outputs.size(), 2u);
+    outputs.erase(plain);
+    const fs::path cropped = *outputs.begin();
+    const auto report = quillo::testing::RunFfprobe(cropped, "-show_streams");
     ASSERT_EQ(report.exitStatus, 0);
     const int video = quillo::testing::StreamOf(report, "video");
     ASSERT_GE(video, 0);
     EXPECT_GT(std::stoi(quillo::testing::StreamField(report, video, "width")), 0);
-    EXPECT_EQ(quillo::testing::DecodeWithFfmpeg(*outputs.begin()).exitStatus, 0);
+    EXPECT_EQ(quillo::testing::DecodeWithFfmpeg(cropped).exitStatus, 0);
+    const std::string whole = GreyOfFirstPicture(plain);
+    const std::string part = GreyOfFirstPicture(cropped);
+    ASSERT_FALSE(whole.empty());
+    ASSERT_EQ(part.size(), whole.size());  // the profile's picture size either way
+    std::size_t differing = 0;
+    for (std::size_t i = 0; i < whole.size(); ++i) {
+        differing += std::abs(whole[i] - part[i]) > 16 ? 1 : 0;
+    }
+    EXPECT_GT(differing, whole.size() / 10);
 }
 
 TEST_F(CropWindowGuiTest, BrightnessZeroShowsAndConvertsANearBlackPicture) {
