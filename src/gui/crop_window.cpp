@@ -143,7 +143,7 @@ struct CropWindow::Controls {
 };
 
 CropWindow::CropWindow(profiles::ProfileFiles files, QWidget* parent)
-    : QDialog(parent), files_(std::move(files)), controls_(std::make_unique<Controls>()) {
+    : JobEditorWindow(parent), files_(std::move(files)), controls_(std::make_unique<Controls>()) {
     setObjectName(QStringLiteral("CropWindow"));
     setWindowTitle(QStringLiteral("Crop"));
     BuildWindow();
@@ -349,18 +349,9 @@ QWidget* CropWindow::BuildEffectPage() {
     return page;
 }
 
-void CropWindow::Edit(app::JobList& jobs, int row) {
-    jobs_ = &jobs;
-    row_ = row;
-    ShowJob();
-    exec();
-    jobs_ = nullptr;
-    row_ = -1;
-}
-
 void CropWindow::ShowJob() {
     Controls& c = *controls_;
-    const app::JobRecord& job = jobs_->Record(row_);
+    const app::JobRecord& job = Jobs()->Record(Row());
     const profiles::IniFile settings(files_.Settings);
     const int volume = settings.ReadInteger(keys::Section, keys::Volume, keys::VolumeDefault);
     {
@@ -599,11 +590,11 @@ void CropWindow::Refresh() {
 }
 
 void CropWindow::Accept() {
-    if (jobs_ == nullptr) {
+    if (Jobs() == nullptr) {
         reject();
         return;
     }
-    app::JobRecord record = jobs_->Record(row_);
+    app::JobRecord record = Jobs()->Record(Row());
     const CropMargins shown = DisplayMargins();
     record.CropEditTop = shown.Top;
     record.CropEditLeft = shown.Left;
@@ -618,7 +609,7 @@ void CropWindow::Accept() {
     record.Contrast = adjustments.Contrast;
     record.Saturation = adjustments.Saturation;
     record.Exposure = adjustments.Exposure;
-    jobs_->SetRecord(row_, std::move(record));
+    Jobs()->SetRecord(Row(), std::move(record));
     accept();
 }
 

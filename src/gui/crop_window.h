@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QDialog>
 #include <QImage>
 #include <QRect>
 #include <QSize>
@@ -11,12 +10,10 @@
 #include <mutex>
 
 #include "effects/frame_effects.h"
+#include "gui/job_editor_window.h"
 #include "media/bitmap.h"
 #include "profiles/profile_files.h"
 
-namespace quillo::app {
-class JobList;
-}
 namespace quillo::player {
 class Player;
 }
@@ -57,14 +54,11 @@ class TrackBar2;
 // "trcExposure"/"spedExposure", "btnEffectReset", the playback controls of EditorPlayback,
 // "trcVolume", "imgbtnMute", "lblNoPicture", "btnDefault", "btnOk", "btnCancel".
 // Made anew for every opening.
-class CropWindow : public QDialog {
+class CropWindow : public JobEditorWindow {
     Q_OBJECT
 public:
     CropWindow(profiles::ProfileFiles files, QWidget* parent = nullptr);
     ~CropWindow() override;
-
-    // Shows the window modally for the job of row; returns once it has closed.
-    void Edit(app::JobList& jobs, int row);
 
     player::Player& GetPlayer();
     // The picture's area in "imgPreview" (empty without a picture).
@@ -90,7 +84,7 @@ private:
     void BuildWindow();
     QWidget* BuildCropPage();
     QWidget* BuildEffectPage();
-    void ShowJob();
+    void ShowJob() override;
     void FileOpened(int frameWidth, int frameHeight);
     void EnablePicture(bool on);
     void PlaceBandFromMargins();
@@ -104,8 +98,6 @@ private:
     void Accept();
 
     profiles::ProfileFiles files_;
-    app::JobList* jobs_ = nullptr;
-    int row_ = -1;
 
     QSize source_;     // W x H of the picture, empty without video
     QRect imageRect_;  // x0, y0, Wd, Hd in "imgPreview"

@@ -126,7 +126,7 @@ private:
 };
 
 TrimWindow::TrimWindow(profiles::ProfileFiles files, QWidget* parent)
-    : QDialog(parent), files_(std::move(files)) {
+    : JobEditorWindow(parent), files_(std::move(files)) {
     setObjectName(QStringLiteral("TrimWindow"));
     setWindowTitle(QStringLiteral("Trim"));
     video_ = new VideoWidget(this);
@@ -201,20 +201,11 @@ player::Player& TrimWindow::GetPlayer() {
     return playback_->GetPlayer();
 }
 
-void TrimWindow::Edit(app::JobList& jobs, int row) {
-    jobs_ = &jobs;
-    row_ = row;
-    ShowJob();
-    exec();
-    jobs_ = nullptr;
-    row_ = -1;
-}
-
 void TrimWindow::ShowJob() {
     start_->clear();
     end_->clear();
     video_->Clear();
-    const app::JobRecord& job = jobs_->Record(row_);
+    const app::JobRecord& job = Jobs()->Record(Row());
     if (!playback_->Open(job.SourceFile, video_)) {
         // Nothing to pick a range from: Ok leaves the job as it is.
         duration_ = 0;
@@ -314,7 +305,7 @@ void TrimWindow::Defaults() {
 }
 
 void TrimWindow::Accept() {
-    if (jobs_ == nullptr || duration_ <= 0) {
+    if (Jobs() == nullptr || duration_ <= 0) {
         // The file did not open: there is no range to store.
         reject();
         return;
@@ -322,16 +313,16 @@ void TrimWindow::Accept() {
     const bool valid = startSecond_ >= 0 && endSecond_ > 0 && startSecond_ < endSecond_ &&
                        endSecond_ <= totalSeconds_;
     const std::int64_t length = valid ? endSecond_ - startSecond_ : totalSeconds_;
-    app::JobRecord record = jobs_->Record(row_);
+    app::JobRecord record = Jobs()->Record(Row());
     if (length <= 0) {
         record.StartTime = 0;
         record.TrimDuration = 0;
-        jobs_->SetRecord(row_, std::move(record));
+        Jobs()->SetRecord(Row(), std::move(record));
     } else {
         record.StartTime = startSecond_ > 0 ? startSecond_ * 1'000'000 : 0;
         record.TrimDuration = length >= totalSeconds_ ? 0 : length * 1'000'000;
-        jobs_->SetRecord(row_, std::move(record));
-        jobs_->SetText(row_, app::JobColumn::TrimmedLength, std::to_string(length));
+        Jobs()->SetRecord(Row(), std::move(record));
+        Jobs()->SetText(Row(), app::JobColumn::TrimmedLength, std::to_string(length));
     }
     accept();
 }

@@ -1,15 +1,11 @@
 #pragma once
 
-#include <QDialog>
 #include <cstdint>
 
+#include "gui/job_editor_window.h"
 #include "profiles/profile_files.h"
 
 class QLineEdit;
-
-namespace quillo::app {
-class JobList;
-}
 
 namespace quillo::player {
 class Player;
@@ -27,14 +23,11 @@ class VideoWidget;
 // Controls (objectName): "imgPreview", the playback controls of EditorPlayback, "trcPosition",
 // "edtStart", "edtTrimLength", "btnDefault", "btnOk", "btnCancel".
 // Made once and reused; each Edit rebuilds its state from the job.
-class TrimWindow : public QDialog {
+class TrimWindow : public JobEditorWindow {
     Q_OBJECT
 public:
     TrimWindow(profiles::ProfileFiles files, QWidget* parent = nullptr);
     ~TrimWindow() override;
-
-    // Shows the window modally for the job of row; returns once it has closed.
-    void Edit(app::JobList& jobs, int row);
 
     player::Player& GetPlayer();
     std::int64_t StartSecond() const { return startSecond_; }
@@ -50,7 +43,7 @@ protected:
 private:
     enum class Marker { Start, End };
 
-    void ShowJob();
+    void ShowJob() override;
     void FileOpened(std::int64_t duration);
     void PlaceMarkers();
     int MarkerSpan() const;
@@ -64,8 +57,6 @@ private:
     void Accept();
 
     profiles::ProfileFiles files_;
-    app::JobList* jobs_ = nullptr;
-    int row_ = -1;
 
     std::int64_t duration_ = 0;
     std::int64_t totalSeconds_ = 0;
