@@ -11,7 +11,6 @@
 #include "gui/quillo_application.h"
 #include "gui/skin.h"
 #include "gui/splash_window.h"
-#include "gui/watermark_window.h"
 #include "quillo/version.h"
 
 namespace {
@@ -59,8 +58,6 @@ int main(int argc, char** argv) {
         ShowMessageBox(nullptr, ExceptionMessage(std::current_exception()));
         return 1;
     }
-    // The editor not yet part of the main window's commands exists, hidden, from the start.
-    WatermarkWindow watermark(window.get());
 
     window->show();
     // Shown after the main window, so that it lies on top of it even without a window manager

@@ -356,10 +356,7 @@ void MainWindow::BuildMenus() {
 
     entry(editMenu_, QStringLiteral("&Crop"), &MainWindow::CropCommand);
     entry(editMenu_, QStringLiteral("&Trim"), &MainWindow::TrimCommand);
-    entry(editMenu_, QStringLiteral("&Video Effect && Water Mark"), [this] {
-        StopPreview();
-        ShowPlaceholder(QStringLiteral("The video effect and watermark editor"));
-    });
+    entry(editMenu_, QStringLiteral("&Video Effect && Water Mark"), &MainWindow::WatermarkCommand);
     editMenu_->addSeparator();
     entry(editMenu_, QStringLiteral("&Add"), &MainWindow::AddCommand);
     entry(editMenu_, QStringLiteral("&Remove"), &MainWindow::RemoveCommand);

@@ -81,6 +81,7 @@ public:
     // The editing windows, for the selected row (the first when none is).
     void TrimCommand();
     void CropCommand();
+    void WatermarkCommand();
     // "Preference": the snapshot and work priority settings.
     void ShowPreferences();
     void ShowAbout();

@@ -6,6 +6,7 @@
 #include "gui/preview_panel.h"
 #include "gui/quillo_application.h"
 #include "gui/trim_window.h"
+#include "gui/watermark_window.h"
 
 namespace quillo::gui {
 
@@ -46,6 +47,27 @@ void MainWindow::CropCommand() {
             crop.Edit(jobs_, row);
         }
         preview_->ReloadAudioSettings();
+    });
+}
+
+void MainWindow::WatermarkCommand() {
+    Guarded([this] {
+        StopPreview();
+        const int row = EditedRow();
+        if (row < 0) {
+            return;
+        }
+        WatermarkWindow watermarks(global_.Files(), this);
+        watermarks.SetMessageFunction(messages_);
+        watermarks.SetPictureChooser([this](QWidget* parent) {
+            const QStringList chosen = dialogs_.OpenFiles
+                                           ? dialogs_.OpenFiles(parent, QStringLiteral("Add Image"),
+                                                                QString(), WatermarkPictureFilter())
+                                           : QStringList();
+            return chosen.isEmpty() ? QString() : chosen.first();
+        });
+        watermarks.SetHelp([this] { ShowHelp(); });
+        watermarks.Edit(jobs_, row);
     });
 }
 
