@@ -80,6 +80,11 @@ HelpWindow::HelpWindow(const QString& title, const QString& markdown, QWidget* p
     text->setObjectName(QStringLiteral("txtGuide"));
     text->setOpenExternalLinks(true);
     text->document()->setDocumentMargin(14);
+    // The guide's pictures lie beside it.
+    const auto guide = FindDataFile("user-guide.md");
+    if (!guide.empty()) {
+        text->setSearchPaths({QString::fromStdString(guide.parent_path().string())});
+    }
     text->setMarkdown(markdown);
     layout->addWidget(text);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
