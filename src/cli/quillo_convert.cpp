@@ -26,6 +26,7 @@
 #include "effects/bmp_file.h"
 #include "effects/gui_application.h"
 #include "effects/text_watermark.h"
+#include "effects/watermark_picture.h"
 #include "media/logger.h"
 #include "media/main_thread.h"
 #include "media/media_error.h"
@@ -164,7 +165,10 @@ bool MakeWatermarks(JobEdits& edits) {
     int textTop = 16;
     if (a.watermarkImage) {
         try {
-            const media::Bitmap picture = effects::ReadBmpFile(*a.watermarkImage);
+            const media::Bitmap picture =
+                effects::DecodeWatermarkPicture(effects::ReadPictureFile(*a.watermarkImage),
+                                                *a.watermarkImage)
+                    .Pixels;
             app::WmRec image;
             image.Kind = app::WmRec::ImageKind;
             image.ImageFile = fs::absolute(*a.watermarkImage);

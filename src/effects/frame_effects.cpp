@@ -12,8 +12,13 @@ void DrawImageItem(media::Bitmap& frame, const WmRec& item, WatermarkImageCache&
         return;
     }
     // At the picture's own size: ImageWidth and ImageHeight are the editor's layer only.
-    const auto picture = images.Picture(item.ImageFile);
-    BlendBitmap(frame, *picture, item.ImageLeft, item.ImageTop, item.ImageOpacity);
+    const auto picture = images.Look(item.ImageFile);
+    if (picture->Alpha.empty()) {
+        BlendBitmap(frame, picture->Pixels, item.ImageLeft, item.ImageTop, item.ImageOpacity);
+    } else {
+        BlendBitmapWithAlpha(frame, picture->Pixels, picture->Alpha, item.ImageLeft, item.ImageTop,
+                             item.ImageOpacity);
+    }
 }
 
 }  // namespace

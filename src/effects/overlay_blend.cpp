@@ -47,4 +47,33 @@ void BlendBitmap(media::Bitmap& dest, const media::Bitmap& overlay, int left, in
     }
 }
 
+void BlendBitmapWithAlpha(media::Bitmap& dest, const media::Bitmap& overlay,
+                          const std::vector<std::uint8_t>& alpha, int left, int top, int opacity) {
+    if (alpha.size() != static_cast<std::size_t>(overlay.Width()) * overlay.Height()) {
+        return;
+    }
+    const Span rows = Covered(top, overlay.Height(), dest.Height());
+    const Span columns = Covered(left, overlay.Width(), dest.Width());
+    if (rows.count <= 0 || columns.count <= 0) {
+        return;
+    }
+    const auto opaque = static_cast<std::uint32_t>(std::clamp(opacity, 0, 255));
+    for (std::int64_t r = 0; r < rows.count; ++r) {
+        std::uint8_t* out =
+            dest.ScanLine(static_cast<int>(rows.destStart + r)) + columns.destStart * 3;
+        const std::uint8_t* in =
+            overlay.ScanLine(static_cast<int>(rows.overlayStart + r)) + columns.overlayStart * 3;
+        const std::uint8_t* weights =
+            alpha.data() + (rows.overlayStart + r) * overlay.Width() + columns.overlayStart;
+        for (std::int64_t x = 0; x < columns.count; ++x) {
+            const std::uint32_t weight = (opaque * weights[x] + 127) / 255;
+            const std::uint32_t keep = 256 - weight;
+            for (int b = 0; b < 3; ++b) {
+                out[x * 3 + b] = static_cast<std::uint8_t>(
+                    (keep * out[x * 3 + b] + weight * in[x * 3 + b]) >> 8);
+            }
+        }
+    }
+}
+
 }  // namespace quillo::effects

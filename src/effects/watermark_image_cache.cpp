@@ -39,6 +39,13 @@ bool WatermarkImageCache::Settled(const FileStamp& stamp, const timespec& checke
 
 std::shared_ptr<const media::Bitmap> WatermarkImageCache::Picture(
     const std::filesystem::path& file) {
+    std::shared_ptr<const WatermarkPicture> picture = Look(file);
+    // Shares the picture's ownership.
+    return {picture, &picture->Pixels};
+}
+
+std::shared_ptr<const WatermarkPicture> WatermarkImageCache::Look(
+    const std::filesystem::path& file) {
     // Taken before the stat: any write after it moves the stamp past this time.
     const timespec checkedAt = Now();
     struct stat status {};
@@ -53,7 +60,9 @@ std::shared_ptr<const media::Bitmap> WatermarkImageCache::Picture(
         if (found != entries_.end()) {
             entries_.erase(found);
         }
-        return std::make_shared<const media::Bitmap>(ReadBmpFile(file));  // raises the reason
+        // Raises the reason.
+        return std::make_shared<const WatermarkPicture>(
+            DecodeWatermarkPicture(ReadPictureFile(file), file));
     }
     std::string bytes;
     if (found != entries_.end() && SameStamp(found->second.stamp, *stamp)) {
@@ -75,7 +84,7 @@ std::shared_ptr<const media::Bitmap> WatermarkImageCache::Picture(
     if (found != entries_.end()) {
         entries_.erase(found);
     }
-    auto picture = std::make_shared<const media::Bitmap>(DecodeBmp(bytes, file));
+    auto picture = std::make_shared<const WatermarkPicture>(DecodeWatermarkPicture(bytes, file));
     Entry entry{*stamp, Settled(*stamp, checkedAt), {}, picture};
     if (!entry.settled) {
         entry.bytes = std::move(bytes);

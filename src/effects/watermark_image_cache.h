@@ -9,6 +9,7 @@
 #include <mutex>
 #include <string>
 
+#include "effects/watermark_picture.h"
 #include "media/bitmap.h"
 
 namespace quillo::effects {
@@ -20,8 +21,10 @@ namespace quillo::effects {
 // Safe to use from several threads.
 class WatermarkImageCache {
 public:
-    // The picture of file, 24-bit; raises a WatermarkError naming the file when it is
-    // missing, not a BMP or cannot be decoded.
+    // The picture of file (a BMP, PNG or JPEG) with its transparency; raises a WatermarkError
+    // naming the file when it is missing, not such a picture or cannot be decoded.
+    std::shared_ptr<const WatermarkPicture> Look(const std::filesystem::path& file);
+    // Its pixels alone.
     std::shared_ptr<const media::Bitmap> Picture(const std::filesystem::path& file);
     void Clear();
 
@@ -41,7 +44,7 @@ private:
         // to tell, its bytes are kept and compared instead.
         bool settled = false;
         std::string bytes;
-        std::shared_ptr<const media::Bitmap> picture;
+        std::shared_ptr<const WatermarkPicture> picture;
     };
 
     static bool SameStamp(const FileStamp& a, const FileStamp& b);

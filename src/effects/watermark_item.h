@@ -17,8 +17,8 @@ struct WatermarkFont {
     std::uint32_t Color = 0x000000;  // 0xRRGGBB
 };
 
-// One watermark item: a text (Kind 0) or a BMP picture (Kind 1) drawn on the frames from
-// StartSec to EndSec, both whole seconds and inclusive. Coordinates are source pixels.
+// One watermark item: a text (Kind 0) or a BMP, PNG or JPEG picture (Kind 1) drawn on the frames
+// from StartSec to EndSec, both whole seconds and inclusive. Coordinates are source pixels.
 struct WmRec {
     static constexpr std::int32_t TextKind = 0;
     static constexpr std::int32_t ImageKind = 1;

@@ -114,7 +114,9 @@ QString LineText(const WmRec& item) {
 }  // namespace
 
 QString WatermarkPictureFilter() {
-    return QStringLiteral("Bitmap files (*.bmp *.BMP)");
+    return QStringLiteral(
+        "Pictures (*.bmp *.png *.jpg *.jpeg *.BMP *.PNG *.JPG *.JPEG);;Bitmap files (*.bmp "
+        "*.BMP);;PNG files (*.png *.PNG);;JPEG files (*.jpg *.jpeg *.JPG *.JPEG)");
 }
 
 struct WatermarkWindow::Controls {
@@ -608,6 +610,7 @@ void WatermarkWindow::AddImage() {
     const std::filesystem::path file = chosen.toStdString();
     std::shared_ptr<const media::Bitmap> picture;
     try {
+        // Read as the conversion will read it, transparency included.
         picture = images_.Picture(file);
     } catch (const effects::WatermarkError& error) {
         Warn(QStringLiteral("The picture cannot be used as a watermark: %1")

@@ -308,6 +308,41 @@ TEST_F(WatermarkWindowGuiTest, OrderDecidesWhatIsOnTopAndOpacityZeroChangesNothi
     EXPECT_EQ(window->Jobs().Record(0).Watermarks.size(), 2u);
 }
 
+TEST_F(WatermarkWindowGuiTest, APngLogoKeepsItsTransparentPartsTransparent) {
+    // The left half of the logo is transparent, the right half opaque white.
+    const fs::path logo = *this / "logo.png";
+    QImage picture(40, 20, QImage::Format_ARGB32);
+    picture.fill(qRgba(0, 0, 0, 0));
+    for (int y = 0; y < 20; ++y) {
+        for (int x = 20; x < 40; ++x) {
+            picture.setPixel(x, y, qRgba(255, 255, 255, 255));
+        }
+    }
+    ASSERT_TRUE(picture.save(QString::fromStdString(logo.string()), "PNG"));
+    const auto window = WindowWith(FixturePath("seven_seconds.mp4"));
+    WhenModalOpens([&logo](QDialog& dialog) {
+        auto& editor = static_cast<WatermarkWindow&>(dialog);
+        editor.SetPictureChooser(
+            [&logo](QWidget*) { return QString::fromStdString(logo.string()); });
+        QTest::mouseClick(Control<QPushButton>(editor, "btnAddImage"), Qt::LeftButton);
+        ASSERT_EQ(editor.Items().size(), 1u);
+        const int drawn = editor.PicturesDrawn();
+        Control<QSlider>(editor, "trcTextTran")->setValue(255);
+        ASSERT_TRUE(WaitForDrawing(editor, drawn));
+        const WmRec& item = editor.Items()[0];
+        const QImage shown = editor.ShownPicture();
+        const QImage source = editor.SourcePicture();
+        const QPoint clear(item.ImageLeft + 5, item.ImageTop + 10);
+        const QPoint white(item.ImageLeft + 30, item.ImageTop + 10);
+        EXPECT_EQ(shown.pixel(clear), source.pixel(clear));
+        EXPECT_GE(qGray(shown.pixel(white)), 250);
+        Click(editor, "btnOk");
+    });
+    TriggerWatermarks(*window);
+    ASSERT_EQ(window->Jobs().Record(0).Watermarks.size(), 1u);
+    EXPECT_EQ(window->Jobs().Record(0).Watermarks[0].ImageFile, logo);
+}
+
 TEST_F(WatermarkWindowGuiTest, DraggingAnItemOnThePictureMovesIt) {
     const auto window = WindowWith(FixturePath("seven_seconds.mp4"));
     WhenModalOpens([](QDialog& dialog) {
