@@ -212,6 +212,7 @@
     FUNCTION(SDL_QuitSubSystem)         \
     FUNCTION(SDL_WasInit)               \
     FUNCTION(SDL_GetCurrentAudioDriver) \
+    FUNCTION(SDL_SetHint)               \
     FUNCTION(SDL_OpenAudioDevice)       \
     FUNCTION(SDL_CloseAudioDevice)      \
     FUNCTION(SDL_PauseAudioDevice)      \

@@ -121,6 +121,9 @@ bool PlayerBase::Open(const std::string& fileName, VideoSurface* surface) {
         // The default leaves the choice to SDL and to whatever the environment says.
         setenv("SDL_AUDIODRIVER", AudioDriverName(audioDriver_), 1);
     }
+    // SDL would take SIGINT and SIGTERM for a quit event nobody reads: the program could then
+    // no longer be ended by them.
+    lib::sdl2.SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     if (lib::sdl2.SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
         char text[512];
         snprintf(text, sizeof text, "Could not initialize SDL with ScreenHandle(%u): %s",

@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <atomic>
+#include <csignal>
 
 #include "player/playback_context.h"
 #include "player_test_support.h"
@@ -54,6 +55,19 @@ TEST_F(PlayerOpenTest, ReportsDurationAndSizesAndUsesTheChosenScreenSize) {
 using PlayerPositionTest = PlayerTest;
 
 // Positions only move forward, by more than 10 ms each, and the last one is the end.
+// The host program stays the one that decides what SIGTERM and SIGINT do.
+TEST_F(PlayerOpenTest, PlayingLeavesTheTerminationSignalsAlone) {
+    struct sigaction before[2]{};
+    sigaction(SIGTERM, nullptr, &before[0]);
+    sigaction(SIGINT, nullptr, &before[1]);
+    ASSERT_TRUE(Open("clip.mp4")) << player_->LastErrorMessage();
+    struct sigaction after[2]{};
+    sigaction(SIGTERM, nullptr, &after[0]);
+    sigaction(SIGINT, nullptr, &after[1]);
+    EXPECT_EQ(after[0].sa_handler, before[0].sa_handler);
+    EXPECT_EQ(after[1].sa_handler, before[1].sa_handler);
+}
+
 TEST_F(PlayerPositionTest, PositionsIncreaseAreApartAndEndAtTheDuration) {
     ASSERT_TRUE(Open("clip.mp4"));
     player_->Seek(0, true, 1'500'000);
