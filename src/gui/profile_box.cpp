@@ -186,7 +186,9 @@ void ProfileBox::ToggleList() {
 }
 
 void ProfileBox::ShowList() {
-    list_.ShowCurrent(files_);
+    if (storesChoice_) {
+        list_.ShowCurrent(files_);
+    }
     model_->Reload();
     box_->setText(QString::fromStdString(list_.BoxText()));
     box_->setCursorPosition(0);
@@ -247,7 +249,7 @@ void ProfileBox::ToggleGroup(int line) {
 }
 
 void ProfileBox::SelectLine(int line) {
-    if (!list_.SelectProfile(files_, line)) {
+    if (!(storesChoice_ ? list_.SelectProfile(files_, line) : list_.PickProfile(line))) {
         return;
     }
     const profiles::ProfileLine& chosen = list_.Lines()[static_cast<std::size_t>(line)];

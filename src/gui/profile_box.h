@@ -46,7 +46,8 @@ public:
 // arrow button ("btnProfileList") that drop the two-level list of groups and profiles
 // ("lstProfile", in the popup "frmProfileList") up above the box. A press in the leftmost 20
 // pixels of a group header, or a double click on it, expands or collapses the group; a press
-// on a profile makes it the current profile and closes the list.
+// on a profile makes it the current profile (or, with SetStoresChoice(false), only the box's)
+// and closes the list.
 class ProfileBox : public QWidget {
     Q_OBJECT
 public:
@@ -57,6 +58,9 @@ public:
     // Stores the groups' collapse states.
     void SaveState() const;
     QString Text() const;
+    // Off: a chosen profile is only shown and announced, and the stored current profile stays
+    // (the settings editor picks the profile it edits so).
+    void SetStoresChoice(bool stores) { storesChoice_ = stores; }
 
     void ShowList();
     void HideList();
@@ -85,6 +89,7 @@ private:
     QListView* view_ = nullptr;
     ProfileLinesModel* model_ = nullptr;
     bool pressToggled_ = false;  // the press of a double click already toggled its group
+    bool storesChoice_ = true;
 };
 
 }  // namespace quillo::gui

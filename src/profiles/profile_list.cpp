@@ -77,13 +77,24 @@ void ProfileList::SaveState(const ProfileFiles& files) const {
 }
 
 bool ProfileList::SelectProfile(const ProfileFiles& files, int index) {
-    if (index < 0 || index >= static_cast<int>(lines_.size()) || !lines_[index].Info.IsProfile) {
+    if (!IsProfileLine(index)) {
         return false;
     }
     StoreCurrentProfile(files, lines_[index].Info.Code, lines_[index].Text);
+    return PickProfile(index);
+}
+
+bool ProfileList::PickProfile(int index) {
+    if (!IsProfileLine(index)) {
+        return false;
+    }
     boxText_ = lines_[index].Text;
     selected_ = index;
     return true;
+}
+
+bool ProfileList::IsProfileLine(int index) const {
+    return index >= 0 && index < static_cast<int>(lines_.size()) && lines_[index].Info.IsProfile;
 }
 
 void ProfileList::ShowCurrent(const ProfileFiles& files) {

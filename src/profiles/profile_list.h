@@ -39,6 +39,10 @@ public:
     // when the line is no profile line.
     bool SelectProfile(const ProfileFiles& files, int index);
 
+    // Shows the profile on that line in the box without storing it, as the settings editor
+    // picks the profile it edits; false for other lines.
+    bool PickProfile(int index);
+
     // Re-reads the stored name and selects the line that shows it.
     void ShowCurrent(const ProfileFiles& files);
 
@@ -50,6 +54,7 @@ public:
 
 private:
     void SelectBoxLine();
+    bool IsProfileLine(int index) const;
 
     std::vector<ProfileLine> lines_;
     std::string boxText_;

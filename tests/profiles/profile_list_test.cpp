@@ -103,6 +103,27 @@ TEST_F(ProfileListTest, SelectingAviStoresItsCodeAndName) {
     EXPECT_EQ(CurrentSection(files_), "formatInfo404");
 }
 
+TEST_F(ProfileListTest, PickingAProfileShowsItWithoutStoringIt) {
+    IniFile(files_.Settings).WriteString("settings", "FormatName", "MPEG-4 Video (*.mp4)");
+    IniFile(files_.Settings).WriteString("settings", "FormatCode", "402");
+    ProfileList list;
+    list.Build(files_);
+    ASSERT_TRUE(list.ToggleGroup(IndexOf(list, "General Audio formates")));
+    EXPECT_FALSE(list.PickProfile(IndexOf(list, "General Audio formates")));
+    EXPECT_FALSE(list.PickProfile(-1));
+    EXPECT_EQ(list.BoxText(), "MPEG-4 Video (*.mp4)");
+
+    const int wav = IndexOf(list, "WAV - Waveform Audio (*.wav)");
+    ASSERT_TRUE(list.PickProfile(wav));
+    EXPECT_EQ(list.BoxText(), "WAV - Waveform Audio (*.wav)");
+    EXPECT_EQ(list.SelectedIndex(), wav);
+    EXPECT_EQ(CurrentFormatCode(files_), 402);
+    EXPECT_EQ(CurrentFormatName(files_), "MPEG-4 Video (*.mp4)");
+    // The picked line stays selected when a group above it opens.
+    ASSERT_TRUE(list.ToggleGroup(IndexOf(list, "3GP Video")));
+    EXPECT_EQ(list.SelectedIndex(), IndexOf(list, "WAV - Waveform Audio (*.wav)"));
+}
+
 TEST_F(ProfileListTest, CollapseStateIsSavedAndRebuilt) {
     ProfileList list;
     list.Build(files_);
