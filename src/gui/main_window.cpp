@@ -27,6 +27,7 @@
 #include "gui/preview_panel.h"
 #include "gui/profile_box.h"
 #include "gui/progress_window.h"
+#include "gui/settings_window.h"
 #include "gui/skin.h"
 #include "gui/trim_window.h"
 #include "media/logger.h"
@@ -485,10 +486,6 @@ void MainWindow::Inform(const QString& caption, const QString& text) {
     if (messages_) {
         messages_({MessageIcon::Information, caption, text});
     }
-}
-
-void MainWindow::ShowPlaceholder(const QString& what) {
-    Inform(FromStd(global_.Title()), what + QStringLiteral(" is not part of this version yet."));
 }
 
 ProgressWindow& MainWindow::EnsureProgressWindow() {

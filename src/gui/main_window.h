@@ -32,6 +32,7 @@ class PreferenceWindow;
 class PreviewPanel;
 class ProfileBox;
 class ProgressWindow;
+class SettingsWindow;
 class TrimWindow;
 
 // The dialogs the main window asks for files and folders with; tests replace them so that no
@@ -127,7 +128,6 @@ private:
     void UpdateNavigation();
     void ShowListSelection(int row);
     void PlayRow(int row);
-    void ShowPlaceholder(const QString& what);
     void StopPreview();
     // The row an editing window works on: the selected one, else the first, selected now;
     // -1 on an empty list.
@@ -177,6 +177,7 @@ private:
     std::unique_ptr<HelpWindow> helpWindow_;
     std::unique_ptr<TrimWindow> trimWindow_;
     std::unique_ptr<PreferenceWindow> preferenceWindow_;
+    std::unique_ptr<SettingsWindow> settingsWindow_;
 
     bool playAfterAdd_ = false;
     bool confirmExit_ = true;

@@ -19,6 +19,7 @@
 #include "gui/profile_box.h"
 #include "gui/progress_window.h"
 #include "gui/quillo_application.h"
+#include "gui/settings_window.h"
 #include "profiles/ini_file.h"
 #include "profiles/output_naming.h"
 #include "profiles/settings_keys.h"
@@ -285,8 +286,19 @@ void MainWindow::NextCommand() {
 }
 
 void MainWindow::ProfileSettings() {
-    profileBox_->SaveState();
-    ShowPlaceholder(QStringLiteral("The profile settings editor"));
+    Guarded([this] {
+        // The editor's list opens with the groups as this one shows them.
+        profileBox_->SaveState();
+        if (!settingsWindow_) {
+            settingsWindow_ = std::make_unique<SettingsWindow>(
+                global_.Files(),
+                [this](const MessageRequest& request) { return messages_ && messages_(request); },
+                this);
+        }
+        if (settingsWindow_->exec() == QDialog::Accepted) {
+            profileBox_->Build();
+        }
+    });
 }
 
 void MainWindow::ShowFileInformation() {
