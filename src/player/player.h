@@ -39,7 +39,8 @@ enum class VideoDriver { vdDefault, vdDirectDraw, vdGDI };
 using FileOpenEvent = std::function<void(PlayerBase& sender, std::int64_t duration, int frameWidth,
                                          int frameHeight, int& screenWidth, int& screenHeight)>;
 // Runs on the video thread for every picture about to be queued: what the handler draws on
-// the bitmap is what is shown. pts in microseconds from the file start.
+// the bitmap is what is shown (a player without a surface shows nothing and keeps the
+// picture as decoded). pts in microseconds from the file start.
 using HookEvent = std::function<void(PlayerBase& sender, media::Bitmap& bitmap, std::int64_t pts)>;
 using PositionEvent = std::function<void(PlayerBase& sender, std::int64_t pts)>;
 using PlayStateEvent = std::function<void(PlayerBase& sender, PlayState state)>;

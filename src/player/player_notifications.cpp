@@ -138,6 +138,11 @@ void PlayerBase::RunFrameHook(AVFrame& picture, std::int64_t pts) {
         media::LoggerInstance().Log(this, LogLevel::llError, "Error occurs OnHook: ");
         return;
     }
+    // Nothing is shown without a surface: the drawing need not go back into the picture, which
+    // saves a full conversion of every frame for windows that only watch the frames.
+    if (Surface() == nullptr || DisableDisplay()) {
+        return;
+    }
     if (!hookConverter_.BitmapToPicture(picture.data, picture.linesize,
                                         static_cast<AVPixelFormat>(picture.format), picture.height,
                                         picture.width)) {
