@@ -191,6 +191,9 @@ TEST_F(WindowPicturesGuiTest, TheSmallerWindows) {
     WhenModalOpens([](QDialog& preferences) { SavePicture(preferences, "preference-window"); });
     Click(*window, "btnPreference");
 
+    WhenModalOpens([](QDialog& settings) { SavePicture(settings, "settings-window"); });
+    Click(*window, "btnSettings");
+
     WhenModalOpens([](QDialog& about) { SavePicture(about, "about-window"); });
     window->ShowAbout();
 
