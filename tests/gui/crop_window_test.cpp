@@ -56,18 +56,6 @@ TEST(CropWindowGeometryGui, MarginsBecomeEvenSourcePixelsRoundedFirst) {
     EXPECT_EQ(SourceCropMargins({3, 5, 7, 9}, image, image), (CropMargins{2, 4, 6, 8}));
 }
 
-void TriggerCrop(MainWindow& window) {
-    for (QAction* action : window.EditMenu().actions()) {
-        if (action->text() == QStringLiteral("&Crop")) {
-            window.EditMenu().aboutToShow();
-            ASSERT_TRUE(action->isEnabled());
-            action->trigger();
-            return;
-        }
-    }
-    ADD_FAILURE() << "no Crop entry";
-}
-
 // Drags the band from a point of its own to a point of the picture box, in two moves, with
 // the left button held.
 void DragBand(RectTracker& band, const QPoint& from, const QPoint& toInBox) {
@@ -181,7 +169,7 @@ TEST_F(CropWindowGuiTest, TheBandAndTheBoxesAgreeStayOnThePictureAndStoreEvenSou
         EXPECT_GE(band->width(), RectTracker::MinimumSide);
         Click(crop, "btnOk");
     });
-    TriggerCrop(*window);
+    TriggerEditEntry(*window, QStringLiteral("&Crop"));
 
     const app::JobRecord& job = window->Jobs().Record(0);
     EXPECT_EQ(job.CropEditLeft, 0);
@@ -242,7 +230,7 @@ TEST_F(CropWindowGuiTest, BrightnessZeroShowsAndConvertsANearBlackPicture) {
             5000));
         Click(crop, "btnOk");
     });
-    TriggerCrop(*window);
+    TriggerEditEntry(*window, QStringLiteral("&Crop"));
     EXPECT_EQ(window->Jobs().Record(0).Brightness, 0);
 
     ConvertAll(*window);
@@ -265,7 +253,7 @@ TEST_F(CropWindowGuiTest, CancelStoresNothingResetsAreNeutralAndTheVolumeReaches
         Control<QSpinBox>(crop, "spedUp")->setValue(12);
         Click(crop, "btnCancel");
     });
-    TriggerCrop(*window);
+    TriggerEditEntry(*window, QStringLiteral("&Crop"));
     const app::JobRecord& job = window->Jobs().Record(0);
     EXPECT_EQ(job.Contrast, 0);
     EXPECT_EQ(job.Exposure, 0);
@@ -288,7 +276,7 @@ TEST_F(CropWindowGuiTest, CancelStoresNothingResetsAreNeutralAndTheVolumeReaches
         Click(crop, "imgbtnMute");
         Click(crop, "btnOk");
     });
-    TriggerCrop(*window);
+    TriggerEditEntry(*window, QStringLiteral("&Crop"));
     EXPECT_FALSE(window->Jobs().Record(0).NeedsFrameHook());
     EXPECT_EQ(Settings().ReadInteger("settings", "volume", -1), 40);
     EXPECT_EQ(Settings().ReadInteger("settings", "mute", -1), 1);
@@ -309,7 +297,7 @@ TEST_F(CropWindowGuiTest, ASourceWithoutPictureDisablesTheEditsAndSaysWhy) {
         EXPECT_FALSE(Control<QWidget>(crop, "RectTracker")->isVisible());
         Click(crop, "btnOk");
     });
-    TriggerCrop(*window);
+    TriggerEditEntry(*window, QStringLiteral("&Crop"));
     const app::JobRecord& job = window->Jobs().Record(0);
     EXPECT_EQ(job.CropTop + job.CropLeft + job.CropBottom + job.CropRight, 0);
     EXPECT_FALSE(job.NeedsFrameHook());

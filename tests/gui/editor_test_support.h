@@ -3,8 +3,10 @@
 // What the editing window tests share: acting on the modal window a command opens, while it
 // is open, and the outputs a batch wrote.
 
+#include <QAction>
 #include <QApplication>
 #include <QDialog>
+#include <QMenu>
 #include <QTimer>
 #include <filesystem>
 #include <functional>
@@ -30,6 +32,19 @@ inline void WhenModalOpens(std::function<void(QDialog&)> act) {
             dialog->reject();
         }
     });
+}
+
+// Chooses an entry of the main window's Edit menu, as a click on it does.
+inline void TriggerEditEntry(MainWindow& window, const QString& text) {
+    for (QAction* action : window.EditMenu().actions()) {
+        if (action->text() == text) {
+            window.EditMenu().aboutToShow();
+            ASSERT_TRUE(action->isEnabled()) << text.toStdString();
+            action->trigger();
+            return;
+        }
+    }
+    ADD_FAILURE() << "no entry " << text.toStdString();
 }
 
 class EditorWindowTest : public WindowTest {

@@ -38,18 +38,6 @@ QString Text(const QWidget& window, const char* name) {
     return box != nullptr ? box->text() : QString();
 }
 
-void TriggerEditEntry(MainWindow& window, const QString& text) {
-    for (QAction* action : window.EditMenu().actions()) {
-        if (action->text() == text) {
-            window.EditMenu().aboutToShow();
-            ASSERT_TRUE(action->isEnabled()) << text.toStdString();
-            action->trigger();
-            return;
-        }
-    }
-    ADD_FAILURE() << "no entry " << text.toStdString();
-}
-
 class TrimWindowGuiTest : public EditorWindowTest {
 protected:
     std::unique_ptr<MainWindow> WindowWith(const char* fixture) {

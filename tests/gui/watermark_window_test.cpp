@@ -33,18 +33,6 @@ using quillo::testing::FixturePath;
 
 constexpr int kWaitMs = 20'000;  // only reached when something is broken
 
-void TriggerWatermarks(MainWindow& window) {
-    for (QAction* action : window.EditMenu().actions()) {
-        if (action->text() == QStringLiteral("&Video Effect && Water Mark")) {
-            window.EditMenu().aboutToShow();
-            ASSERT_TRUE(action->isEnabled());
-            action->trigger();
-            return;
-        }
-    }
-    ADD_FAILURE() << "no watermark entry";
-}
-
 // Waits until the view has drawn its picture again after a change.
 bool WaitForDrawing(const WatermarkWindow& editor, int drawnBefore) {
     return QTest::qWaitFor([&] { return editor.PicturesDrawn() > drawnBefore; }, kWaitMs);
@@ -183,7 +171,7 @@ TEST_F(WatermarkWindowGuiTest, ATextFromOneToThreeSecondsIsConvertedOnlyThereAnd
         EXPECT_EQ(editor.Items()[0].EndSec, 3);
         Click(editor, "btnOk");
     });
-    TriggerWatermarks(*window);
+    TriggerEditEntry(*window, QStringLiteral("&Video Effect && Water Mark"));
     ASSERT_EQ(window->Jobs().Record(0).Watermarks.size(), 1u);
     EXPECT_EQ(window->Jobs().Record(0).Watermarks[0].Text, "WM");
     EXPECT_EQ(window->Jobs().Record(0).Watermarks[0].TextOpacity, 255);
@@ -280,7 +268,7 @@ TEST_F(WatermarkWindowGuiTest, OrderDecidesWhatIsOnTopAndOpacityZeroChangesNothi
         EXPECT_EQ(editor.Items()[1].Kind, WmRec::ImageKind);
         Click(editor, "btnOk");
     });
-    TriggerWatermarks(*window);
+    TriggerEditEntry(*window, QStringLiteral("&Video Effect && Water Mark"));
     const auto& stored = window->Jobs().Record(0).Watermarks;
     ASSERT_EQ(stored.size(), 2u);
     EXPECT_EQ(stored[0].Text, "Blue");
@@ -304,7 +292,7 @@ TEST_F(WatermarkWindowGuiTest, OrderDecidesWhatIsOnTopAndOpacityZeroChangesNothi
         EXPECT_FALSE(Control<QWidget>(editor, "btnDelete")->isEnabled());
         Click(editor, "btnCancel");
     });
-    TriggerWatermarks(*window);
+    TriggerEditEntry(*window, QStringLiteral("&Video Effect && Water Mark"));
     EXPECT_EQ(window->Jobs().Record(0).Watermarks.size(), 2u);
 }
 
@@ -338,7 +326,7 @@ TEST_F(WatermarkWindowGuiTest, APngLogoKeepsItsTransparentPartsTransparent) {
         EXPECT_GE(qGray(shown.pixel(white)), 250);
         Click(editor, "btnOk");
     });
-    TriggerWatermarks(*window);
+    TriggerEditEntry(*window, QStringLiteral("&Video Effect && Water Mark"));
     ASSERT_EQ(window->Jobs().Record(0).Watermarks.size(), 1u);
     EXPECT_EQ(window->Jobs().Record(0).Watermarks[0].ImageFile, logo);
 }
@@ -368,7 +356,7 @@ TEST_F(WatermarkWindowGuiTest, DraggingAnItemOnThePictureMovesIt) {
                   QRect(after.TextLeft, after.TextTop, after.TextWidth, after.TextHeight));
         Click(editor, "btnOk");
     });
-    TriggerWatermarks(*window);
+    TriggerEditEntry(*window, QStringLiteral("&Video Effect && Water Mark"));
     ASSERT_EQ(window->Jobs().Record(0).Watermarks.size(), 1u);
 }
 
@@ -433,7 +421,7 @@ TEST_F(WatermarkWindowGuiTest, BadPicturesTextsAndSizesAreRefusedAndNothingIsAdd
         EXPECT_EQ(editor.Items()[0].TextTop, before.TextTop);
         Click(editor, "btnCancel");
     });
-    TriggerWatermarks(*window);
+    TriggerEditEntry(*window, QStringLiteral("&Video Effect && Water Mark"));
     EXPECT_TRUE(window->Jobs().Record(0).Watermarks.empty());
 }
 
@@ -459,7 +447,7 @@ TEST_F(WatermarkWindowGuiTest, StoredItemsKeepRangesPastTheEndAndMissingFontsAre
         EXPECT_EQ(Control<TrackBar2>(editor, "trcRange")->PositionU(), 7);
         Click(editor, "btnOk");
     });
-    TriggerWatermarks(*window);
+    TriggerEditEntry(*window, QStringLiteral("&Video Effect && Water Mark"));
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_TRUE(messages[0].Text.contains(QStringLiteral("No Such Font Quillo")));
     ASSERT_EQ(window->Jobs().Record(0).Watermarks.size(), 1u);
@@ -479,7 +467,7 @@ TEST_F(WatermarkWindowGuiTest, AFileWithoutPictureKeepsTheItemsAndSaysWhy) {
         EXPECT_FALSE(Control<QWidget>(editor, "btnAddText")->isEnabled());
         Click(editor, "btnOk");
     });
-    TriggerWatermarks(*window);
+    TriggerEditEntry(*window, QStringLiteral("&Video Effect && Water Mark"));
     ASSERT_EQ(window->Jobs().Record(0).Watermarks.size(), 1u);
 }
 

@@ -83,18 +83,6 @@ void SavePicture(QWidget& window, const char* name) {
     EXPECT_GT(fs::file_size(file), 8'000U) << name;
 }
 
-void TriggerEntry(MainWindow& window, const QString& text) {
-    for (QAction* action : window.EditMenu().actions()) {
-        if (action->text() == text) {
-            window.EditMenu().aboutToShow();
-            ASSERT_TRUE(action->isEnabled()) << text.toStdString();
-            action->trigger();
-            return;
-        }
-    }
-    ADD_FAILURE() << "no entry " << text.toStdString();
-}
-
 // Saves the progress window once the batch's picture shows in it.
 class ProgressPicture : public app::BatchObserver {
 public:
@@ -156,7 +144,7 @@ TEST_F(WindowPicturesGuiTest, TheEditors) {
             QTest::qWaitFor([time] { return time->text() == QStringLiteral("0:00:05"); }, kWaitMs));
         SavePicture(trim, "trim-window");
     });
-    TriggerEntry(*window, QStringLiteral("&Trim"));
+    TriggerEditEntry(*window, QStringLiteral("&Trim"));
 
     WhenModalOpens([](QDialog& dialog) {
         auto& crop = static_cast<CropWindow&>(dialog);
@@ -166,7 +154,7 @@ TEST_F(WindowPicturesGuiTest, TheEditors) {
         ASSERT_TRUE(QTest::qWaitFor([&crop] { return !crop.OutputPicture().isNull(); }, kWaitMs));
         SavePicture(crop, "crop-window");
     });
-    TriggerEntry(*window, QStringLiteral("&Crop"));
+    TriggerEditEntry(*window, QStringLiteral("&Crop"));
 
     WhenModalOpens([](QDialog& dialog) {
         auto& editor = static_cast<WatermarkWindow&>(dialog);
@@ -180,13 +168,13 @@ TEST_F(WindowPicturesGuiTest, TheEditors) {
         ASSERT_TRUE(QTest::qWaitFor([&editor] { return editor.PicturesDrawn() > 2; }, kWaitMs));
         SavePicture(editor, "watermark-window");
     });
-    TriggerEntry(*window, QStringLiteral("&Video Effect && Water Mark"));
+    TriggerEditEntry(*window, QStringLiteral("&Video Effect && Water Mark"));
 }
 
 TEST_F(WindowPicturesGuiTest, TheSmallerWindows) {
     const auto window = WindowWith(FixturePath("clip.mp4"));
     WhenModalOpens([](QDialog& information) { SavePicture(information, "file-information"); });
-    TriggerEntry(*window, QStringLiteral("Video &Information"));
+    TriggerEditEntry(*window, QStringLiteral("Video &Information"));
 
     WhenModalOpens([](QDialog& preferences) { SavePicture(preferences, "preference-window"); });
     Click(*window, "btnPreference");
