@@ -47,7 +47,7 @@ class WatermarkWindow : public JobEditorWindow {
 public:
     // The chosen picture file (empty: cancelled).
     using PictureChooser = std::function<QString(QWidget* parent)>;
-    // The chosen font (nullopt-like: ok false when cancelled).
+    // The chosen font; ok is set to false when the dialog was cancelled.
     using FontChooser = std::function<QFont(QWidget* parent, const QFont& initial, bool& ok)>;
     using ColourChooser = std::function<QColor(QWidget* parent, const QColor& initial)>;
 
@@ -76,7 +76,7 @@ public:
     // Frames the player has handed over so far.
     int FramesCaptured() const { return framesCaptured_.load(); }
 
-    // The colour box's order of standard colours and the sizes the size box offers.
+    // The sizes the font size box offers.
     static constexpr int kSmallestFontSize = 7;
     static constexpr int kLargestFontSize = 70;
 
