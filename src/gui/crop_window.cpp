@@ -148,22 +148,12 @@ CropWindow::CropWindow(profiles::ProfileFiles files, QWidget* parent)
     setWindowTitle(QStringLiteral("Crop"));
     BuildWindow();
 
-    player::Player& player = GetPlayer();
-    player.SetHook(true);
-    // On the video thread: only the copy happens here; drawing waits for the timer.
-    player.SetOnHook([this](player::PlayerBase&, media::Bitmap& bitmap, std::int64_t) {
-        {
-            const std::lock_guard lock(frameMutex_);
-            captured_ = bitmap;
-        }
-        ++framesCaptured_;
-        newFrame_.store(true);
-    });
+    frames_.Attach(GetPlayer());
 }
 
 CropWindow::~CropWindow() {
     // The player's threads must not reach this window while it goes.
-    GetPlayer().SetOnHook({});
+    frames_.Detach();
     GetPlayer().Stop(true);
 }
 
@@ -561,9 +551,8 @@ void CropWindow::ResetEffects() {
 }
 
 void CropWindow::Refresh() {
-    if (newFrame_.exchange(false)) {
-        const std::lock_guard lock(frameMutex_);
-        working_ = captured_;
+    std::int64_t pts = 0;
+    if (frames_.TakeNewest(working_, pts)) {
         dirty_ = true;
         controls_->preview->SetPicture(BitmapImage(working_).copy());
     }
@@ -615,7 +604,7 @@ void CropWindow::Accept() {
 
 void CropWindow::done(int result) {
     controls_->refresh->stop();
-    GetPlayer().SetOnHook({});
+    frames_.Detach();
     GetPlayer().Stop(true);
     QDialog::done(result);
 }

@@ -4,12 +4,11 @@
 #include <QRect>
 #include <QSize>
 #include <array>
-#include <atomic>
 #include <cstdint>
 #include <memory>
-#include <mutex>
 
 #include "effects/frame_effects.h"
+#include "gui/hooked_frames.h"
 #include "gui/job_editor_window.h"
 #include "media/bitmap.h"
 #include "profiles/profile_files.h"
@@ -70,7 +69,7 @@ public:
     // first picture.
     QImage OutputPicture() const { return output_; }
     // Pictures the player has handed over so far.
-    int FramesCaptured() const { return framesCaptured_.load(); }
+    int FramesCaptured() const { return frames_.Captured(); }
 
     // The sky blue of the empty picture boxes.
     static const QColor& BoxColour();
@@ -107,11 +106,7 @@ private:
     bool bandMoving_ = false;
     bool updatingFromBand_ = false;
 
-    // The newest picture from the player's video thread.
-    std::mutex frameMutex_;
-    media::Bitmap captured_;
-    std::atomic<int> framesCaptured_{0};
-    std::atomic<bool> newFrame_{false};
+    HookedFrames frames_;
     // Drawn on the main thread from the captured picture.
     media::Bitmap working_;
     media::Bitmap adjusted_;

@@ -49,10 +49,6 @@ constexpr int kLargestTypedFontSize = 300;
 const QRgb kDefaultTextColour = 0x0000FF;
 const QRgb kDefaultBackColour = 0x008000;
 
-QString ToQString(const std::string& text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
 QColor ColourOf(std::uint32_t rgb) {
     return QColor(static_cast<QRgb>(rgb & 0xFFFFFFU));
 }
@@ -108,7 +104,7 @@ QIcon KindIcon(bool image) {
 
 QString LineText(const WmRec& item) {
     return item.Kind == WmRec::ImageKind ? QString::fromStdString(item.ImageFile.string())
-                                         : ToQString(item.Text);
+                                         : QString::fromStdString(item.Text);
 }
 
 }  // namespace
@@ -164,23 +160,12 @@ WatermarkWindow::WatermarkWindow(profiles::ProfileFiles files, QWidget* parent)
     };
     BuildWindow();
 
-    player::Player& player = GetPlayer();
-    player.SetHook(true);
-    // On the video thread: only the copy happens here; drawing waits for the timer.
-    player.SetOnHook([this](player::PlayerBase&, media::Bitmap& bitmap, std::int64_t pts) {
-        {
-            const std::lock_guard lock(frameMutex_);
-            captured_ = bitmap;
-            capturedPts_ = pts;
-        }
-        ++framesCaptured_;
-        newFrame_.store(true);
-    });
+    frames_.Attach(GetPlayer());
 }
 
 WatermarkWindow::~WatermarkWindow() {
     // The player's threads must not reach this window while it goes.
-    GetPlayer().SetOnHook({});
+    frames_.Detach();
     GetPlayer().Stop(true);
 }
 
@@ -537,7 +522,7 @@ void WatermarkWindow::LoadItems(const app::JobRecord& job) {
             continue;
         }
         if (item.Kind == WmRec::TextKind &&
-            !families.contains(ToQString(item.Font.Name), Qt::CaseInsensitive)) {
+            !families.contains(QString::fromStdString(item.Font.Name), Qt::CaseInsensitive)) {
             missingFonts.insert(item.Font.Name);
         }
         items_.push_back(item);
@@ -550,7 +535,7 @@ void WatermarkWindow::LoadItems(const app::JobRecord& job) {
     if (!missingFonts.empty()) {
         QStringList names;
         for (const std::string& name : missingFonts) {
-            names << ToQString(name);
+            names << QString::fromStdString(name);
         }
         Warn(QStringLiteral("The font %1 is not installed: its watermarks are shown and "
                             "converted with a similar font.")
@@ -706,11 +691,11 @@ void WatermarkWindow::ShowItemControls(const WmRec& item) {
     c.range->SetPositionU(c.range->Maximum());
     c.range->SetPositionL(item.StartSec);
     c.range->SetPositionU(item.EndSec);
-    c.start->setText(ToQString(FormatSeconds(item.StartSec)));
-    c.end->setText(ToQString(FormatSeconds(item.EndSec)));
+    c.start->setText(QString::fromStdString(FormatSeconds(item.StartSec)));
+    c.end->setText(QString::fromStdString(FormatSeconds(item.EndSec)));
     const bool text = item.Kind == WmRec::TextKind;
     if (text) {
-        c.font->setCurrentFont(QFont(ToQString(item.Font.Name)));
+        c.font->setCurrentFont(QFont(QString::fromStdString(item.Font.Name)));
         c.size->setCurrentText(QString::number(item.Font.Size));
         c.textColour->SetColour(ColourOf(item.Font.Color));
         c.backColour->SetColour(ColourOf(item.BackColor));
@@ -802,7 +787,7 @@ void WatermarkWindow::LineEdited(QListWidgetItem* line) {
     text.replace(QLatin1Char('\n'), QLatin1Char(' ')).replace(QLatin1Char('\r'), QLatin1Char(' '));
     if (text.trimmed().isEmpty()) {
         const QSignalBlocker block(controls_->list);
-        line->setText(ToQString(item.Text));
+        line->setText(QString::fromStdString(item.Text));
         Warn(QStringLiteral("A text watermark needs a text: the text is kept as it was."));
         return;
     }
@@ -872,8 +857,8 @@ void WatermarkWindow::RangeChanged() {
     Controls& c = *controls_;
     item->StartSec = c.range->PositionL();
     item->EndSec = c.range->PositionU();
-    c.start->setText(ToQString(FormatSeconds(item->StartSec)));
-    c.end->setText(ToQString(FormatSeconds(item->EndSec)));
+    c.start->setText(QString::fromStdString(FormatSeconds(item->StartSec)));
+    c.end->setText(QString::fromStdString(FormatSeconds(item->EndSec)));
     Redraw();
 }
 
@@ -891,10 +876,7 @@ QImage WatermarkWindow::SourcePicture() const {
 }
 
 void WatermarkWindow::Refresh() {
-    if (newFrame_.exchange(false)) {
-        const std::lock_guard lock(frameMutex_);
-        frame_ = captured_;
-        framePts_ = capturedPts_;
+    if (frames_.TakeNewest(frame_, framePts_)) {
         dirty_ = true;
     }
     if (!dirty_ || frame_.Width() <= 0) {
@@ -941,7 +923,7 @@ void WatermarkWindow::Accept() {
 
 void WatermarkWindow::done(int result) {
     controls_->refresh->stop();
-    GetPlayer().SetOnHook({});
+    frames_.Detach();
     GetPlayer().Stop(true);
     QDialog::done(result);
 }

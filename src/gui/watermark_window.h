@@ -4,16 +4,15 @@
 #include <QFont>
 #include <QImage>
 #include <QString>
-#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <vector>
 
 #include "app/job_record.h"
 #include "effects/frame_effects.h"
 #include "effects/watermark_image_cache.h"
+#include "gui/hooked_frames.h"
 #include "gui/job_editor_window.h"
 #include "gui/message_boxes.h"
 #include "media/bitmap.h"
@@ -74,7 +73,7 @@ public:
     // How many times the view's picture has been drawn.
     int PicturesDrawn() const { return picturesDrawn_; }
     // Frames the player has handed over so far.
-    int FramesCaptured() const { return framesCaptured_.load(); }
+    int FramesCaptured() const { return frames_.Captured(); }
 
     // The sizes the font size box offers.
     static constexpr int kSmallestFontSize = 7;
@@ -127,12 +126,7 @@ private:
     QPointF dragOffset_;
     bool draggingItem_ = false;
 
-    // The newest picture from the player's video thread.
-    std::mutex frameMutex_;
-    media::Bitmap captured_;
-    std::int64_t capturedPts_ = 0;
-    std::atomic<int> framesCaptured_{0};
-    std::atomic<bool> newFrame_{false};
+    HookedFrames frames_;
     // Drawn on the main thread.
     media::Bitmap frame_;
     std::int64_t framePts_ = 0;
