@@ -27,10 +27,6 @@ namespace keys = profiles::settings;
 constexpr int kSeekSettleMs = 300;
 const char* const kZeroTime = "00:00:00";
 
-QString ToQString(const std::string& text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
 }  // namespace
 
 EditorPlayback::EditorPlayback(profiles::ProfileFiles files, SeekScale scale, QWidget* parent)
@@ -201,8 +197,8 @@ void EditorPlayback::SeekToBar() {
 
 void EditorPlayback::FileOpened(std::int64_t duration) {
     duration_ = std::max<std::int64_t>(duration, 0);
-    length_->setText(ToQString(FormatSeconds(TotalSeconds())));
-    time_->setText(ToQString(FormatSeconds(0)));
+    length_->setText(QString::fromStdString(FormatSeconds(TotalSeconds())));
+    time_->setText(QString::fromStdString(FormatSeconds(0)));
     const int maximum = scale_ == SeekScale::Seconds ? static_cast<int>(TotalSeconds())
                                                      : std::max(seekBar_->width(), 1);
     seekBar_->SetRange(0, std::max(maximum, 0));
@@ -217,7 +213,7 @@ void EditorPlayback::FileOpened(std::int64_t duration) {
 }
 
 void EditorPlayback::PositionChanged(std::int64_t pts) {
-    time_->setText(ToQString(FormatSeconds(RoundedSeconds(pts))));
+    time_->setText(QString::fromStdString(FormatSeconds(RoundedSeconds(pts))));
     if (!holding_ && duration_ > 0) {
         seekBar_->SetPositionL(
             static_cast<int>(static_cast<std::int64_t>(seekBar_->Maximum()) * pts / duration_));
@@ -243,7 +239,7 @@ void EditorPlayback::StateChanged(player::PlayState state) {
             player_.Seek(0, false, 0);
             player_.Pause();
             seekBar_->SetPositionL(0);
-            time_->setText(ToQString(FormatSeconds(0)));
+            time_->setText(QString::fromStdString(FormatSeconds(0)));
             break;
         default:
             return;

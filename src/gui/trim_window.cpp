@@ -23,10 +23,6 @@ namespace quillo::gui {
 
 namespace {
 
-QString ToQString(const std::string& text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
 // Half of a marker picture's width, rounded: where in the picture the pointer holds it.
 constexpr int kHalfMarker = (TrimWindow::kMarkerWidth + 1) / 2;
 
@@ -292,15 +288,15 @@ void TrimWindow::MarkerReleased(int x) {
 }
 
 void TrimWindow::ShowSeconds() {
-    start_->setText(ToQString(FormatSeconds(startSecond_)));
-    end_->setText(ToQString(FormatSeconds(endSecond_)));
+    start_->setText(QString::fromStdString(FormatSeconds(startSecond_)));
+    end_->setText(QString::fromStdString(FormatSeconds(endSecond_)));
 }
 
 void TrimWindow::Defaults() {
     startSecond_ = 0;
     endSecond_ = totalSeconds_;
     start_->setText(QStringLiteral("00:00:00"));
-    end_->setText(ToQString(FormatDuration(duration_)));
+    end_->setText(QString::fromStdString(FormatDuration(duration_)));
     PlaceMarkers();
 }
 
